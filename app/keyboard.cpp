@@ -1,0 +1,90 @@
+// keyboard.cpp - the thread keyboard hook that turns Ctrl+Enter, Ctrl+Tab, Ctrl+A and Enter
+// into the commands the buttons and menus send.
+#include "app/ids.h"
+#include "app/mainwnd.h"
+#include "app/shell.h"
+
+static bool ctrl_down()
+{
+    return (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+}
+
+static void send_command_to(HWND hwnd, int id)
+{
+    SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
+
+static LRESULT on_tab()
+{
+    if (!ctrl_down() || g_main.dialogOpen || g_main.configOpen)
+        return 0;
+    bool sender = SendDlgItemMessageA(g_main.window, IDC_SENDER, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    send_command_to(g_main.window, sender ? IDC_RECEIVER : IDC_SENDER);
+    return 1;
+}
+
+static LRESULT on_enter()
+{
+    if (ctrl_down()) {
+        HWND foreground = GetForegroundWindow();
+        if (foreground == g_main.window)
+            send_command_to(g_main.window, IDC_SEND);
+        else if (g_main.dialogOpen && foreground && foreground == g_main.messageView)
+            send_command_to(g_main.messageView, IDC_VIEW_REPLY);
+        return 1;
+    }
+    if (GetAsyncKeyState(VK_CONTROL) || GetAsyncKeyState(VK_SHIFT) || GetAsyncKeyState(VK_MENU))
+        return 0;
+    if (!receiver_mode() || g_main.contextMenuOpen || GetFocus() != g_main.incoming)
+        return 0;
+    if (SendMessageA(g_main.incoming, LVM_GETSELECTEDCOUNT, 0, 0) <= 0)
+        return 0;
+    send_command_to(g_main.window, IDM_MSG_VIEW);
+    return 1;
+}
+
+static void set_item_state(int index, UINT state)
+{
+    LVITEMA item = {};
+    item.stateMask = state;
+    item.state = state;
+    SendMessageA(g_main.incoming, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&item));
+}
+
+static LRESULT on_select_all()
+{
+    if (!ctrl_down())
+        return 0;
+    if (SendDlgItemMessageA(g_main.window, IDC_SENDER, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+        SetFocus(g_main.message);
+        SendMessageA(g_main.message, EM_SETSEL, 0, GetWindowTextLengthA(g_main.message));
+        return 1;
+    }
+    SetFocus(g_main.incoming);
+    set_item_state(0, LVIS_FOCUSED);
+    int count = static_cast<int>(SendMessageA(g_main.incoming, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i)
+        set_item_state(i, LVIS_SELECTED);
+    return 1;
+}
+
+// Returns 1 to swallow the keystroke, 0 to let it through. Only a key-down with repeat
+// count exactly 1 is a shortcut, so a held Ctrl+Tab switches again on every repeat.
+static LRESULT CALLBACK keyboard_proc(int code, WPARAM key, LPARAM flags)
+{
+    if (code < 0)
+        return CallNextHookEx(g_main.keyboardHook, code, key, flags);
+    if ((flags & 0x80000000) || (flags & 0xFFFF) != 1)
+        return 0;
+    switch (key) {
+    case VK_TAB: return on_tab();
+    case VK_RETURN: return on_enter();
+    case 'A': return on_select_all();
+    default: return 0;
+    }
+}
+
+void keyboard_install()
+{
+    g_main.keyboardHook = SetWindowsHookExA(WH_KEYBOARD, keyboard_proc, nullptr, GetCurrentThreadId());
+}

@@ -1,0 +1,46 @@
+// layout_calc.cpp - where the main window's controls go when its client area is resized.
+#include "app/layout_calc.h"
+
+#include "app/ids.h"
+
+#include <climits>
+
+namespace {
+
+using Wide = long long;   // holds every int sum and difference below without overflow
+
+int position(Wide v)
+{
+    return v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : static_cast<int>(v);
+}
+
+int extent(Wide v) { return v < 0 ? 0 : position(v); }
+
+LayoutStep size_only(int id, Wide cx, Wide cy) { return {id, false, true, 0, 0, extent(cx), extent(cy)}; }
+
+LayoutStep move_only(int id, Wide x, Wide y) { return {id, true, false, position(x), position(y), 0, 0}; }
+
+LayoutStep move_and_size(int id, Wide x, Wide y, Wide cx, Wide cy)
+{
+    return {id, true, true, position(x), position(y), extent(cx), extent(cy)};
+}
+
+} // namespace
+
+std::array<LayoutStep, kLayoutSteps> compute_layout(const LayoutInput &in)
+{
+    const Wide w = in.width, h = in.height;
+    const Wide half = in.width / 2;   // truncates toward zero
+    return {{
+        size_only(IDC_MESSAGE, w - 22, h - 205),
+        size_only(IDC_RECIPIENT, w - 60, in.recipient_height),
+        size_only(IDC_SENTMESSAGES, w - 60, in.sent_messages_height),
+        move_and_size(IDC_STATUS, in.status_left, h - 26, w - 22, 16),
+        move_and_size(IDC_SENDLOG, in.status_left, h - 80, w - 22, 50),
+        move_only(IDC_SEND, (w - in.send_width) / 2, h - 108),
+        size_only(IDC_INCOMING, w - 22, h - 104),
+        size_only(IDC_SENDER, half - 6, in.sender_height),
+        move_and_size(IDC_RECEIVER, half + 2, in.sender_top, half - 6, in.sender_height),
+        size_only(IDC_MODE_FRAME, w - 10, h - 38),
+    }};
+}

@@ -1,0 +1,60 @@
+// mainwnd.h - the main window's process-wide state and the operations other subsystems call on it.
+#ifndef TOLVIK_MAINWND_H
+#define TOLVIK_MAINWND_H
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+#include <cstdint>
+#include <string>
+
+// Handles and flags of the one main window; created by its WM_INITDIALOG, read everywhere.
+struct MainState {
+    HWND window;            // the dialog itself
+    HWND recipient;         // recipient box 1012
+    HWND sentMessages;      // sent-messages box 1042
+    HWND message;           // message edit 1005
+    HWND sendButton;        // Send button 1001
+    HWND sendLog;           // send log list 1022
+    HWND incoming;          // incoming list 1023
+    HICON trayIcon;         // icon 134: tray icon at rest, window icon
+    HICON trayIconAlt;      // icon 156: second frame of the new-message animation
+    HIMAGELIST sendImages;  // send log images: 0 done, 1 failed, 2 sending
+    HMENU trayMenu;
+    HMENU incomingMenu;     // first popup of menu 148
+    CRITICAL_SECTION sendLock;
+    CRITICAL_SECTION captureLock;
+    bool locksCreated;
+    NOTIFYICONDATAA trayRecord;
+    HHOOK keyboardHook;
+    UINT_PTR monitorTimer;   // result of the last start of timer 50; 0 if never started
+    UINT_PTR hideTimer;
+    UINT_PTR animationTimer; // non-zero once timer 150 was started
+    RECT startRect;          // window rectangle before collapsing (screen coordinates)
+    int startWidth, startHeight;
+    bool fullFrame;          // set by the first showing, never cleared
+    bool dialogOpen;         // About box or Message View open
+    bool configOpen;         // configuration dialog open
+    bool contextMenuOpen;    // incoming context menu being tracked
+    HWND messageView;        // the open Message View, or null
+};
+
+extern MainState g_main;
+extern HINSTANCE g_instance;
+
+// Single-instance memory (named "fmMorvaneTolvik"); both may be null.
+extern HANDLE g_mapping;
+extern volatile std::uint32_t *g_sharedView;
+
+INT_PTR CALLBACK MainDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// Exit sequence: tray icon removed, histories and mode saved, dialog ended.
+void main_exit(HWND hwnd);
+
+// The whole text of a window (any thread: a call to another thread's window waits for it).
+std::string window_text(HWND hwnd);
+
+// Shows a message box captioned "Tolvik".
+int tolvik_message_box(HWND owner, const char *text, UINT flags);
+
+#endif

@@ -1,0 +1,216 @@
+// receiver.cpp - per-connection receiving state machine of the message service.
+#include "msgsvc/receiver.h"
+
+#include "msgsvc/smb.h"
+
+namespace msgsvc {
+
+namespace {
+
+AssemblerStep reply(std::vector<uint8_t> smb)
+{
+    AssemblerStep s;
+    s.reply = std::move(smb);
+    return s;
+}
+
+AssemblerStep drop()
+{
+    AssemblerStep s;
+    s.close = true;
+    return s;
+}
+
+void reset(MessageAssembler &a)
+{
+    a.phase = AssemblyPhase::Idle;
+    a.from.clear();
+    a.to.clear();
+    a.text.clear();
+}
+
+AssemblerStep refuse(MessageAssembler &a, const SmbHeader &h, uint8_t error_class, uint16_t code)
+{
+    reset(a);
+    return reply(build_error_reply(h, error_class, code));
+}
+
+AssemblerStep on_single(MessageAssembler &a, const SmbPacket &p)
+{
+    SingleMessage m;
+    if (parse_send_message(p, m) != SmbError::None)
+        return refuse(a, p.header, kErrDos, kErrDosInvalidParameter);
+    if (m.text.size() > a.limits.max_text)
+        return reply(build_error_reply(p.header, kErrSrv, kErrSrvNoRoom));
+    AssemblerStep s = reply(build_success_reply(p.header));
+    s.message = ReceivedMessage{std::move(m.from), std::move(m.to), std::move(m.text), {}};
+    return s;
+}
+
+AssemblerStep on_start(MessageAssembler &a, const SmbPacket &p)
+{
+    MessageStart m;
+    if (parse_send_start(p, m) != SmbError::None)
+        return refuse(a, p.header, kErrDos, kErrDosInvalidParameter);
+    reset(a);
+    a.phase = AssemblyPhase::Collecting;
+    a.from = std::move(m.from);
+    a.to = std::move(m.to);
+    a.group = a.next_group++;
+    if (a.next_group == 0)
+        a.next_group = 1;
+    std::vector<uint8_t> words;
+    put_le16(words, a.group);
+    return reply(build_success_reply(p.header, words));
+}
+
+AssemblerStep on_text(MessageAssembler &a, const SmbPacket &p)
+{
+    if (a.phase != AssemblyPhase::Collecting)
+        return refuse(a, p.header, kErrDos, kErrDosInvalidParameter);
+    MessageText m;
+    if (parse_send_text(p, m) != SmbError::None)
+        return refuse(a, p.header, kErrDos, kErrDosInvalidParameter);
+    if (m.text.size() > a.limits.max_text - a.text.size())
+        return refuse(a, p.header, kErrSrv, kErrSrvNoRoom);
+    a.text += m.text;
+    return reply(build_success_reply(p.header));
+}
+
+AssemblerStep on_end(MessageAssembler &a, const SmbPacket &p)
+{
+    if (a.phase != AssemblyPhase::Collecting)
+        return refuse(a, p.header, kErrDos, kErrDosInvalidParameter);
+    uint16_t group = 0;
+    if (parse_send_end(p, group) != SmbError::None)
+        return refuse(a, p.header, kErrDos, kErrDosInvalidParameter);
+    AssemblerStep s = reply(build_success_reply(p.header));
+    s.message = ReceivedMessage{std::move(a.from), std::move(a.to), std::move(a.text), {}};
+    reset(a);
+    return s;
+}
+
+AssemblerStep on_negotiate(MessageAssembler &a, const SmbPacket &p)
+{
+    std::vector<std::string> dialects;
+    if (parse_negotiate(p, dialects) != SmbError::None)
+        return reply(build_error_reply(p.header, kErrDos, kErrDosInvalidParameter));
+    return reply(build_negotiate_reply(p.header, dialects, static_cast<uint32_t>(a.limits.max_frame)));
+}
+
+void emit(ReceiverOutput &out, ByteView bytes) { put_bytes(out.send, bytes); }
+
+// Handles one complete frame; returns false when the connection is to be closed.
+bool on_frame(ReceiverConn &c, const SessionFrame &f, ReceiverOutput &out)
+{
+    switch (f.type) {
+    case kSessionKeepalive:
+        return true;
+    case kSessionRequest: {
+        if (c.session_requested || c.smb_seen)
+            return false;
+        c.session_requested = true;
+        const auto req = parse_session_request(f.payload);
+        if (!req) {
+            emit(out, build_negative_response(kSessionCalledNotPresent));
+            return false;
+        }
+        c.calling = req->calling.name;
+        emit(out, build_positive_response());
+        return true;
+    }
+    case kSessionMessage: {
+        c.smb_seen = true;
+        AssemblerStep s = assemble_smb(c.assembler, f.payload);
+        if (s.close)
+            return false;
+        emit(out, build_session_message(s.reply));
+        if (s.message) {
+            s.message->calling = c.calling;
+            out.messages.push_back(std::move(*s.message));
+        }
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+MessageAssembler make_assembler(const ReceiverLimits &limits)
+{
+    MessageAssembler a;
+    a.limits = limits;
+    return a;
+}
+
+AssemblerStep assemble_smb(MessageAssembler &a, ByteView smb)
+{
+    SmbPacket p;
+    if (parse_smb(smb, p) != SmbError::None || (p.header.flags & kSmbFlagReply))
+        return drop();
+    switch (p.header.command) {
+    case kSmbSendMessage: return on_single(a, p);
+    case kSmbSendStart: return on_start(a, p);
+    case kSmbSendText: return on_text(a, p);
+    case kSmbSendEnd: return on_end(a, p);
+    case kSmbNegotiate: return on_negotiate(a, p);
+    default: return reply(build_error_reply(p.header, kErrSrv, kErrSrvUnknownCommand));
+    }
+}
+
+ReceiverConn make_receiver(const ReceiverLimits &limits)
+{
+    ReceiverConn c;
+    c.splitter = make_frame_splitter(limits.max_frame);
+    c.assembler = make_assembler(limits);
+    return c;
+}
+
+ReceiverOutput receiver_feed(ReceiverConn &c, ByteView in)
+{
+    ReceiverOutput out;
+    out.close = c.closed;
+    if (c.closed)
+        return out;
+    std::vector<SessionFrame> frames;
+    const SplitStatus st = split_frames(c.splitter, in, frames);
+    for (const SessionFrame &f : frames) {
+        if (!on_frame(c, f, out)) {
+            c.closed = true;
+            break;
+        }
+    }
+    if (st != SplitStatus::Ok)
+        c.closed = true;
+    if (c.closed)
+        reset(c.assembler);
+    out.close = c.closed;
+    return out;
+}
+
+std::string normalize_message_text(std::string_view raw)
+{
+    std::string out;
+    out.reserve(raw.size() + raw.size() / 4);
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const char ch = raw[i];
+        const char next = i + 1 < raw.size() ? raw[i + 1] : '\0';
+        if (ch == '\0')
+            continue;
+        if (ch == '\x14') {
+            out += "\r\n";
+        } else if ((ch == '\r' && next == '\n') || (ch == '\n' && next == '\r')) {
+            out += "\r\n";
+            ++i;
+        } else if (ch == '\r' || ch == '\n') {
+            out += "\r\n";
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+} // namespace msgsvc

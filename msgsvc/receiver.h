@@ -1,0 +1,90 @@
+// receiver.h - the receiving side of one messenger connection: session setup, message reassembly and replies.
+#ifndef TOLVIK_MSGSVC_RECEIVER_H
+#define TOLVIK_MSGSVC_RECEIVER_H
+
+#include "msgsvc/bytes.h"
+#include "msgsvc/session.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace msgsvc {
+
+// Largest message text accepted, raw bytes: room for a 1598-byte text whose line feeds all became CR LF.
+constexpr std::size_t kDefaultMaxText = 3200;
+
+struct ReceiverLimits {
+    std::size_t max_frame = kDefaultMaxFrame;  // session payload cap; also the MaxBufferSize announced
+    std::size_t max_text = kDefaultMaxText;
+};
+
+struct ReceivedMessage {
+    std::string from;     // as sent (OEM bytes, any case, possibly longer than 15)
+    std::string to;       // as sent; matching it against our names is the caller's business
+    std::string text;     // raw OEM bytes; see normalize_message_text
+    std::string calling;  // calling name of the session request, empty without one
+};
+
+enum class AssemblyPhase : uint8_t { Idle, Collecting };
+
+// Message state of one connection: single-block messages, or one start/text.../end sequence at a time.
+struct MessageAssembler {
+    ReceiverLimits limits;
+    AssemblyPhase phase = AssemblyPhase::Idle;
+    uint16_t group = 0;
+    uint16_t next_group = 1;
+    std::string from, to, text;
+};
+
+struct AssemblerStep {
+    std::vector<uint8_t> reply;              // bare SMB reply; empty together with close
+    std::optional<ReceivedMessage> message;  // set when a message is complete
+    bool close = false;                      // the packet cannot be answered: drop the connection
+};
+
+MessageAssembler make_assembler(const ReceiverLimits &limits = {});
+
+// Handles one SMB packet (a session message payload).
+// - 0xD0 delivers at once; 0xD5 starts a sequence (discarding an unfinished one) and answers WordCount 1 with
+//   the group id; 0xD7 appends; 0xD6 delivers. Group ids in 0xD7/0xD6 are not checked.
+// - 0xD7/0xD6 outside a sequence: ERRDOS/87. Text beyond limits.max_text: ERRSRV/ERRnoroom, sequence dropped.
+// - A malformed message command: ERRDOS/87, sequence dropped. NEGOTIATE: see build_negotiate_reply.
+//   Other commands: ERRSRV/64.
+// - A packet that is not a well-formed SMB1 request (bad header, lying WordCount/ByteCount, reply flag): close.
+AssemblerStep assemble_smb(MessageAssembler &a, ByteView smb);
+
+// One accepted TCP connection.
+struct ReceiverConn {
+    FrameSplitter splitter;
+    MessageAssembler assembler;
+    bool session_requested = false;
+    bool smb_seen = false;
+    bool closed = false;
+    std::string calling;
+};
+
+ReceiverConn make_receiver(const ReceiverLimits &limits = {});
+
+struct ReceiverOutput {
+    std::vector<uint8_t> send;              // bytes to write back, in order
+    std::vector<ReceivedMessage> messages;  // completed messages, in order
+    bool close = false;                     // write `send`, then close the connection
+};
+
+// Feeds bytes read from the connection. A session request is optional (plain TCP senders skip it); any called
+// name is accepted and answered positively, a malformed one gets negative response 0x82 and close. A second
+// session request, one after SMB traffic, an oversize or malformed frame, or a server-only packet type: close.
+// Keepalives are ignored. After close, further input is ignored. A message unfinished at close is lost.
+ReceiverOutput receiver_feed(ReceiverConn &c, ByteView in);
+
+// Display form of a received text: 0x14, CR LF, LF CR, lone LF and lone CR become CR LF; NUL bytes are removed
+// (trailing padding and embedded ones alike). Other bytes, OEM included, are kept.
+std::string normalize_message_text(std::string_view raw);
+
+} // namespace msgsvc
+
+#endif

@@ -1,0 +1,12 @@
+# msgsvc sources. CORE: pure logic (no Win32), also built natively. WIN32: the Win32 edge.
+set(MSGSVC_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/nbname.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/session.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/smb.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/receiver.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sender.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/nbns.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/lmhosts.cpp
+)
+set(MSGSVC_WIN32_SOURCES
+)

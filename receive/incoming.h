@@ -1,0 +1,25 @@
+// incoming.h - the incoming list, its notifications and the message store (key ...\Messages).
+#ifndef TOLVIK_INCOMING_H
+#define TOLVIK_INCOMING_H
+
+#include <windows.h>
+#include <string>
+
+// Appends an item (Time, From, To, Message; owns a copy of the full text); returns its index.
+int incoming_file(const char *from, const char *to, const char *time, const char *message, const char *fullText);
+
+// The full text kept with item index, or empty when the item cannot be read.
+bool incoming_full_text(int index, std::string &text);
+
+void message_count_update();   // status line "Total messages: %d"
+void store_save();             // the store mirrors the list
+void store_load();             // appends the stored messages to the list
+void store_at_exit();          // KeepIncoming off: list emptied first, so no key remains
+
+void incoming_delete();        // the selected items
+void incoming_delete_all();
+void incoming_reply();         // to the selection mark's sender
+
+LRESULT incoming_on_notify(HWND hwnd, NMHDR *header);
+
+#endif

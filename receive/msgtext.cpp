@@ -1,0 +1,67 @@
+// msgtext.cpp - splits a received message's full text into sender, recipient, time and body.
+#include "receive/msgtext.h"
+
+#include "app/textbuf.h"
+
+namespace {
+
+struct HeaderTokens {
+    std::string_view from, to, on;
+    std::ptrdiff_t from_skip, to_skip;   // characters from a token's start to its field
+};
+
+constexpr HeaderTokens kEnglish{"from", "to", "on", 5, 3};
+constexpr HeaderTokens kRussian{"\xEE\xF2", "\xE4\xEB\xFF", "\xED\xE0", 3, 4};
+constexpr std::ptrdiff_t kOnSkip = 3;
+constexpr std::ptrdiff_t kHeaderEndSkip = 3;   // LF, then CR LF of the blank line
+
+constexpr std::ptrdiff_t kFieldMax = static_cast<std::ptrdiff_t>(kMsgFieldCap) - 1;
+constexpr std::ptrdiff_t kBodyMax = static_cast<std::ptrdiff_t>(kMsgBodyCap) - 1;
+
+std::ptrdiff_t find_first(std::string_view text, std::string_view token)
+{
+    std::size_t pos = text.find(token);
+    return pos == std::string_view::npos ? -1 : static_cast<std::ptrdiff_t>(pos);
+}
+
+bool fits(std::ptrdiff_t len, std::ptrdiff_t max) { return len >= 0 && len <= max; }
+
+void set_unparsed(std::string_view full, ParsedMessage &out)
+{
+    out.from[0] = out.to[0] = out.time[0] = '\0';
+    copy_bounded(out.message, kMsgBodyCap, full);
+}
+
+} // namespace
+
+bool parse_message_text(std::string_view full, CharEqualIgnoreCase eq, ParsedMessage &out)
+{
+    const bool russian = !full.empty() && eq != nullptr && eq(full[0], kRussianMark);
+    const HeaderTokens &tok = russian ? kRussian : kEnglish;
+    const auto size = static_cast<std::ptrdiff_t>(full.size());
+
+    const std::ptrdiff_t e = find_first(full, "\n");
+    const std::ptrdiff_t f = find_first(full, tok.from);
+    const std::ptrdiff_t t = find_first(full, tok.to);
+    const std::ptrdiff_t o = find_first(full, tok.on);
+    if (e < 0 || f < 0 || t < 0 || o < 0 || !(f < t && t < o && o < e)) {
+        set_unparsed(full, out);
+        return false;
+    }
+
+    const std::ptrdiff_t from_len = t - f - tok.from_skip - 1;
+    const std::ptrdiff_t to_len = o - t - tok.to_skip - 1;
+    const std::ptrdiff_t time_len = e - o - kOnSkip - 1;
+    const std::ptrdiff_t body_pos = e + kHeaderEndSkip;
+    if (!fits(from_len, kFieldMax) || !fits(to_len, kFieldMax) || !fits(time_len, kFieldMax) ||
+        body_pos > size || !fits(size - body_pos, kBodyMax)) {
+        set_unparsed(full, out);
+        return false;
+    }
+
+    copy_bounded(out.from, kMsgFieldCap, full.substr(f + tok.from_skip, from_len));
+    copy_bounded(out.to, kMsgFieldCap, full.substr(t + tok.to_skip, to_len));
+    copy_bounded(out.time, kMsgFieldCap, full.substr(o + kOnSkip, time_len));
+    copy_bounded(out.message, kMsgBodyCap, full.substr(body_pos));
+    return true;
+}

@@ -1,0 +1,55 @@
+// timers.cpp - timer dispatch, the one-shot hide timer and the new-message animation.
+#include "receive/timers.h"
+
+#include "app/ids.h"
+#include "app/mainwnd.h"
+#include "app/shell.h"
+#include "receive/capture.h"
+#include "settings/settings.h"
+
+static int s_animationCounter = 1; // 1..9
+static const char kReceiverCaption[] = "&Receiver";
+
+void animation_stop(HWND hwnd)
+{
+    if (g_main.animationTimer)
+        KillTimer(hwnd, TIMER_ANIMATION);
+    SetDlgItemTextA(hwnd, IDC_RECEIVER, kReceiverCaption);
+    tray_set_icon(g_main.trayIcon);
+}
+
+void animation_start(HWND hwnd)
+{
+    s_animationCounter = 1;
+    g_main.animationTimer = SetTimer(hwnd, TIMER_ANIMATION, ANIMATION_PERIOD_MS, nullptr);
+}
+
+// Blinks the tray icon (icon 156 on every fourth frame) and spells out the Receiver
+// button's caption until the user looks at the incoming list.
+static void animation_tick(HWND hwnd)
+{
+    if (receiver_mode() && IsWindowVisible(hwnd) && g_main.fullFrame) {
+        animation_stop(hwnd);
+        return;
+    }
+    if (g_settings.AnimTrayOnMessage)
+        tray_set_icon(s_animationCounter % 4 == 0 ? g_main.trayIconAlt : g_main.trayIcon);
+    if (++s_animationCounter == 10)
+        s_animationCounter = 1;
+    char caption[sizeof kReceiverCaption];
+    lstrcpynA(caption, kReceiverCaption, s_animationCounter + 1);
+    SetDlgItemTextA(hwnd, IDC_RECEIVER, caption);
+}
+
+void timer_on_tick(HWND hwnd, UINT_PTR id)
+{
+    switch (id) {
+    case TIMER_MONITOR: capture_step(hwnd); break;
+    case TIMER_HIDE:
+        ShowWindow(hwnd, SW_HIDE);
+        KillTimer(hwnd, TIMER_HIDE);
+        break;
+    case TIMER_ANIMATION: animation_tick(hwnd); break;
+    default: break;
+    }
+}

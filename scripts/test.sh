@@ -1,0 +1,14 @@
+#!/bin/bash
+# test.sh - builds everything and runs every test: native unit tests, bounded fuzz runs,
+# the import-table check of both exes, and the Wine end-to-end suites (label "wine").
+set -uo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+B=$ROOT/build
+FUZZ=1 bash "$ROOT/scripts/build.sh" || exit 1
+status=0
+ctest --test-dir "$B/native" --output-on-failure || status=1
+ctest --test-dir "$B/fuzz" --output-on-failure || status=1
+ctest --test-dir "$B/win32" --output-on-failure || status=1
+ctest --test-dir "$B/win64" --output-on-failure -j"${WINE_JOBS:-2}" || status=1
+if [ $status -ne 0 ]; then echo "test.sh: FAILED"; else echo "test.sh: all tests passed"; fi
+exit $status

@@ -1,0 +1,85 @@
+// harness.h - driving tolvik.exe from another process: start and stop it, find its windows
+// and message boxes, read controls and list views across processes, the registry, and
+// screenshots.
+#ifndef TOLVIK_E2E_HARNESS_H
+#define TOLVIK_E2E_HARNESS_H
+
+#include <windows.h>
+#include <commctrl.h>
+#include <functional>
+#include <string>
+#include <vector>
+
+extern std::string g_tolvikExe;
+
+// One running tolvik.exe. Stopped (terminated if still running) by harness_after_case.
+struct App {
+    PROCESS_INFORMATION pi = {};
+    HWND main = nullptr;
+    bool running() const;
+};
+
+// Starts tolvik.exe; returns false when the process cannot be created.
+bool app_start(App &app, const char *extraEnv = nullptr);
+// Starts tolvik.exe and waits for its main window (up to timeoutMs); false on time-out.
+bool app_start_main(App &app, DWORD timeoutMs = 15000);
+// Waits for the process to end; returns its exit code, or -1 on time-out.
+long app_wait_exit(App &app, DWORD timeoutMs);
+// Sends Exit (667) and waits for the process to end; returns the exit code, -1 on time-out.
+long app_exit(App &app, DWORD timeoutMs = 10000);
+void harness_after_case();          // ends every App started by the case
+
+HWND find_main_window(DWORD pid);
+// A top-level dialog-class window of process pid other than the main window, whose
+// caption equals title (when given) and whose text has been set. Waits up to timeoutMs.
+HWND wait_dialog(DWORD pid, const char *title, DWORD timeoutMs, HWND exclude = nullptr);
+// The text of a message box (its static 0xFFFF).
+std::string msgbox_text(HWND box);
+
+bool wait_until(const std::function<bool()> &cond, DWORD timeoutMs, DWORD stepMs = 20);
+std::string text_of(HWND hwnd);
+std::string item_text(HWND dlg, int id);
+bool visible(HWND dlg, int id);
+bool enabled(HWND dlg, int id);
+void post_command(HWND hwnd, int id, int code = 0, HWND control = nullptr);
+void send_command(HWND hwnd, int id, int code = 0, HWND control = nullptr);
+
+// List views of another process.
+int lv_count(HWND list);
+std::string lv_text(HWND list, int item, int sub);
+int lv_image(HWND list, int item);
+UINT lv_state(HWND list, int item, UINT mask);
+bool lv_column(HWND list, int index, std::string &caption, int &width);
+bool lv_set_state(HWND list, int item, UINT state, UINT mask);
+
+// Menus and tooltips of another process.
+std::vector<std::string> menu_item_texts(HMENU menu);
+
+// Notification-area icons as Wine's desktop shows them: the tip text and the icon's
+// rectangle on the screen (read from the tray's tooltip tools).
+struct TrayIcon {
+    std::string tip;
+    RECT screen;
+};
+std::vector<TrayIcon> tray_icons();
+bool tray_has(const char *tip);
+
+// Real mouse input at a screen point (SendInput).
+void mouse_click(POINT p, bool right = false, bool doubleClick = false);
+
+// Registry under HKEY_CURRENT_USER\Software\Morvane\Tolvik.
+extern const char kTolvikKey[];
+void reg_reset();                   // deletes the whole key
+bool reg_get(const char *subkey, const char *name, DWORD &type, std::string &data);
+bool reg_set_dword(const char *subkey, const char *name, DWORD value);
+bool reg_set_raw(const char *subkey, const char *name, DWORD type, const void *data, DWORD size);
+bool reg_key_exists(const char *subkey);
+std::vector<std::string> reg_value_names(const char *subkey);
+
+// The network provider registration that makes Wine report a network.
+bool network_provider_enable(bool on);
+
+// Saves the screen as a BMP; false on failure.
+bool save_screenshot(const char *path);
+
+#endif

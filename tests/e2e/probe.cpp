@@ -1,0 +1,117 @@
+// probe.cpp - a hook DLL the test driver installs on tolvik.exe's window thread. Menus and
+// tooltips cannot be read from another process under Wine; this probe reads them in
+// process when it sees the registered probe message, and writes lines of text into the
+// driver's shared memory "TolvikE2EProbe":
+//   menu items:  "<id>|<MF state>|<text or ->"
+//   tools:       "<control id>|<left>,<top>,<right>,<bottom>|<text>"
+#include "tests/e2e/probe.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <string>
+
+static void append_menu(std::string &out, HMENU menu)
+{
+    int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        char text[256] = "";
+        MENUITEMINFOA info = {};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_ID | MIIM_STATE;
+        info.dwTypeData = text;
+        info.cch = sizeof text;
+        GetMenuItemInfoA(menu, i, TRUE, &info);
+        out += std::to_string(info.wID) + "|" + std::to_string(info.fState) + "|" +
+               ((info.fType & MFT_SEPARATOR) ? std::string("-") : std::string(text)) + "\n";
+    }
+}
+
+struct Found {
+    DWORD pid;
+    const char *cls;
+    HWND hwnd;
+};
+
+static BOOL CALLBACK find_class(HWND hwnd, LPARAM lp)
+{
+    Found *f = reinterpret_cast<Found *>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    char cls[64] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (pid == f->pid && lstrcmpiA(cls, f->cls) == 0 && IsWindowVisible(hwnd)) {
+        f->hwnd = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+static HWND find_own_window(const char *cls, bool visibleOnly)
+{
+    Found f = {GetCurrentProcessId(), cls, nullptr};
+    if (visibleOnly) {
+        EnumWindows(find_class, reinterpret_cast<LPARAM>(&f));
+        return f.hwnd;
+    }
+    HWND hwnd = nullptr;
+    while ((hwnd = FindWindowExA(nullptr, hwnd, cls, nullptr))) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        if (pid == f.pid)
+            return hwnd;
+    }
+    return nullptr;
+}
+
+static void append_tools(std::string &out)
+{
+    HWND tip = find_own_window(TOOLTIPS_CLASSA, false);
+    if (!tip)
+        return;
+    int count = static_cast<int>(SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char text[256] = "";
+        TOOLINFOA info = {};
+        info.cbSize = sizeof info;
+        info.lpszText = text;
+        if (!SendMessageA(tip, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(&info)))
+            continue;
+        const RECT &r = info.rect;
+        out += std::to_string(GetDlgCtrlID(info.hwnd)) + "|" + std::to_string(r.left) + "," + std::to_string(r.top) +
+               "," + std::to_string(r.right) + "," + std::to_string(r.bottom) + "|" + text + "|" +
+               std::to_string(info.uFlags) + "\n";
+    }
+}
+
+static void run(UINT op, HWND target)
+{
+    std::string out;
+    switch (op) {
+    case kProbeSystemMenu: append_menu(out, GetSystemMenu(target, FALSE)); break;
+    case kProbeTrackedMenu: {
+        HWND popup = find_own_window("#32768", true);
+        if (popup)
+            append_menu(out, reinterpret_cast<HMENU>(SendMessageA(popup, MN_GETHMENU, 0, 0)));
+        break;
+    }
+    case kProbeTools: append_tools(out); break;
+    default: break;
+    }
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, kProbeMemoryName);
+    if (!mapping)
+        return;
+    if (char *view = static_cast<char *>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, kProbeMemorySize))) {
+        lstrcpynA(view, out.c_str(), kProbeMemorySize);
+        UnmapViewOfFile(view);
+    }
+    CloseHandle(mapping);
+}
+
+extern "C" LRESULT CALLBACK probe_hook(int code, WPARAM wParam, LPARAM lParam)
+{
+    static UINT probeMessage = RegisterWindowMessageA(kProbeMessageName);
+    const CWPSTRUCT *cwp = reinterpret_cast<const CWPSTRUCT *>(lParam);
+    if (code == HC_ACTION && cwp && cwp->message == probeMessage)
+        run(static_cast<UINT>(cwp->wParam), cwp->hwnd);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}

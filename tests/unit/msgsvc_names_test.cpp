@@ -1,0 +1,246 @@
+// Unit tests for NetBIOS names, name query packets and the LMHOSTS table.
+#include "msgsvc/lmhosts.h"
+#include "msgsvc/nbname.h"
+#include "msgsvc/nbns.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace msgsvc;
+
+namespace {
+
+// Hex pairs; "quoted" text is copied as is; spaces and '|' separate.
+std::vector<uint8_t> hex(std::string_view s)
+{
+    std::vector<uint8_t> out;
+    for (std::size_t i = 0; i < s.size();) {
+        if (s[i] == ' ' || s[i] == '|') {
+            ++i;
+        } else if (s[i] == '"') {
+            const std::size_t end = s.find('"', i + 1);
+            out.insert(out.end(), s.begin() + i + 1, s.begin() + end);
+            i = end + 1;
+        } else {
+            out.push_back(static_cast<uint8_t>(std::stoul(std::string(s.substr(i, 2)), nullptr, 16)));
+            i += 2;
+        }
+    }
+    return out;
+}
+
+std::vector<uint8_t> encoded(std::string_view letters) { return hex("20 \"" + std::string(letters) + "\" 00"); }
+
+std::vector<uint8_t> vec(const EncodedName &e) { return std::vector<uint8_t>(e.begin(), e.end()); }
+
+} // namespace
+
+TEST(msgsvcNetbiosName, EncodesKnownVectors)
+{
+    struct Case { const char *name; uint8_t suffix; const char *letters; };
+    const Case cases[] = {
+        {"TOLVIKPEER", 0x03, "FEEPEMFGEJELFAEFEFFCCACACACACAAD"},
+        {"SENDERPC", 0x00, "FDEFEOEEEFFCFAEDCACACACACACACAAA"},
+        {"PEERBOX", 0x03, "FAEFEFFCECEPFICACACACACACACACAAD"},
+        {"*SMBSERVER", 0x20, "CKFDENECFDEFFCFGEFFCCACACACACACA"},
+        {"*", 0x00, "CKAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA"},
+        {"tolvikPeer", 0x03, "FEEPEMFGEJELFAEFEFFCCACACACACAAD"},    // upper-cased
+        {"ABCDEFGHIJKLMNOPQR", 0x03, "EBECEDEEEFEGEHEIEJEKELEMENEOEPAD"},  // cut to 15
+        {"", 0x03, "CACACACACACACACACACACACACACACAAD"},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(vec(encode_name(c.name, c.suffix)), encoded(c.letters)) << c.name;
+        const auto back = decode_name(encoded(c.letters));
+        ASSERT_TRUE(back) << c.name;
+        EXPECT_EQ(back->name, canonical_name(c.name)) << c.name;
+        EXPECT_EQ(back->suffix, c.suffix) << c.name;
+    }
+}
+
+TEST(msgsvcNetbiosName, DecodeRejectsMalformed)
+{
+    const std::vector<uint8_t> good = encoded("FEEPEMFGEJELFAEFEFFCCACACACACAAD");
+    struct Case { const char *what; std::size_t at; int value; };
+    const Case cases[] = {
+        {"length byte", 0, 0x1F},  {"letter Q", 5, 'Q'},    {"letter before A", 32, '@'},
+        {"lower case", 1, 'f'},    {"scope", 33, 0x05},     {"truncated", 33, -1},
+    };
+    for (const Case &c : cases) {
+        std::vector<uint8_t> bad = good;
+        if (c.value < 0)
+            bad.resize(c.at);
+        else
+            bad[c.at] = static_cast<uint8_t>(c.value);
+        EXPECT_FALSE(decode_name(bad)) << c.what;
+    }
+}
+
+TEST(msgsvcNetbiosName, ComparisonIgnoresCasePaddingAndExcess)
+{
+    EXPECT_TRUE(same_name("tolvikpeer", "TOLVIKPEER  "));
+    EXPECT_TRUE(same_name("ABCDEFGHIJKLMNOxyz", "abcdefghijklmno"));
+    EXPECT_FALSE(same_name("PEER", "PEER2"));
+    EXPECT_FALSE(same_name(" PEER", "PEER"));
+}
+
+TEST(msgsvcNameQuery, BuildsKnownBroadcastAndUnicastQueries)
+{
+    const auto broadcast = hex("7F 8F 01 10 00 01 00 00 00 00 00 00 20 \"FAEFEFFCECEPFICACACACACACACACAAD\" 00 00 20 00 01");
+    EXPECT_EQ(build_name_query(0x7F8F, {"PEERBOX", 0x03}, true), broadcast);
+
+    std::vector<uint8_t> unicast = broadcast;
+    unicast[3] = 0x00;
+    EXPECT_EQ(build_name_query(0x7F8F, {"PEERBOX", 0x03}, false), unicast);
+
+    for (const auto &packet : {broadcast, unicast}) {
+        const auto q = parse_name_query(packet);
+        ASSERT_TRUE(q);
+        EXPECT_EQ(q->transaction_id, 0x7F8F);
+        EXPECT_EQ(q->name, (NetbiosName{"PEERBOX", 0x03}));
+        EXPECT_EQ(q->broadcast(), packet[3] == 0x10);
+    }
+}
+
+TEST(msgsvcNameQuery, ParseRejectsWhatIsNotAPlainNbQuery)
+{
+    const auto good = build_name_query(1, {"PEERBOX", 0x03}, true);
+    struct Case { const char *what; std::size_t at; uint8_t value; };
+    const Case cases[] = {
+        {"response bit", 2, 0x81}, {"opcode register", 2, 0x29}, {"no question", 5, 0},
+        {"two questions", 5, 2},   {"an answer", 7, 1},          {"bad name letter", 13, 'Z'},
+        {"node status type", 47, 0x21}, {"class", 49, 0x02},
+    };
+    for (const Case &c : cases) {
+        auto bad = good;
+        bad[c.at] = c.value;
+        EXPECT_FALSE(parse_name_query(bad)) << c.what;
+    }
+    for (std::size_t n = 0; n < good.size(); ++n)
+        EXPECT_FALSE(parse_name_query(ByteView(good.data(), n))) << "length " << n;
+    auto longer = good;
+    longer.push_back(0xAA);
+    EXPECT_TRUE(parse_name_query(longer));
+}
+
+TEST(msgsvcNameQueryResponse, RoundTripsAndAcceptsPointerToQuestion)
+{
+    const std::vector<NbAddress> addrs = {{0x0000, 0x7F000001}, {0x6000, 0xC0A80105}};
+    const auto packet = build_name_query_response(0x1234, {"PEERBOX", 0x03}, 300000, addrs);
+    EXPECT_EQ(std::vector<uint8_t>(packet.begin(), packet.begin() + 12), hex("12 34 85 00 00 00 00 01 00 00 00 00"));
+    EXPECT_EQ(packet.size(), 12u + 34 + 10 + 12);
+
+    auto r = parse_name_query_response(packet);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->rcode, 0);
+    EXPECT_EQ(r->name, (NetbiosName{"PEERBOX", 0x03}));
+    EXPECT_EQ(r->ttl, 300000u);
+    ASSERT_EQ(r->addresses.size(), 2u);
+    EXPECT_EQ(r->addresses[1].ipv4, 0xC0A80105u);
+    EXPECT_EQ(r->addresses[1].nb_flags, 0x6000);
+
+    // Question echoed, answer name as a pointer to it.
+    auto with_question = build_name_query(0x1234, {"PEERBOX", 0x03}, false);
+    with_question[2] = 0x85;
+    with_question[3] = 0x80;
+    with_question[7] = 1;
+    const auto answer = hex("C0 0C 00 20 00 01 00 00 00 3C 00 06 00 00 0A 00 00 07");
+    with_question.insert(with_question.end(), answer.begin(), answer.end());
+    r = parse_name_query_response(with_question);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->name.name, "PEERBOX");
+    ASSERT_EQ(r->addresses.size(), 1u);
+    EXPECT_EQ(r->addresses[0].ipv4, 0x0A000007u);
+}
+
+TEST(msgsvcNameQueryResponse, RejectsInconsistentPackets)
+{
+    const auto good = build_name_query_response(7, {"PEERBOX", 0x03}, 60, {{0, 0x7F000001}});
+    // Offsets: flags 2, AN 7, name 12..45, type 46, class 48, ttl 50, rdlength 54..55, data 56.
+    struct Case { const char *what; std::size_t at; uint8_t value; };
+    const Case cases[] = {
+        {"not a response", 2, 0x05}, {"no answer", 7, 0},       {"pointer without question", 12, 0xC0},
+        {"type NBSTAT", 47, 0x21},   {"class", 49, 0x03},       {"rdlength not 6n", 55, 5},
+        {"rdlength beyond", 55, 12}, {"bad name", 20, 'z'},
+    };
+    for (const Case &c : cases) {
+        auto bad = good;
+        bad[c.at] = c.value;
+        if (c.at == 12)
+            bad[13] = 0x0C;
+        EXPECT_FALSE(parse_name_query_response(bad)) << c.what;
+    }
+    for (std::size_t n = 0; n < good.size(); ++n)
+        EXPECT_FALSE(parse_name_query_response(ByteView(good.data(), n))) << "length " << n;
+
+    const auto negative = hex("00 07 85 03 00 00 00 00 00 00 00 00");
+    const auto r = parse_name_query_response(negative);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->rcode, kNbnsNameError);
+    EXPECT_TRUE(r->addresses.empty());
+}
+
+TEST(msgsvcIpv4, ParsesOnlyStrictDottedQuads)
+{
+    struct Case { const char *text; bool ok; uint32_t value; };
+    const Case cases[] = {
+        {"127.0.0.1", true, 0x7F000001}, {"255.255.255.255", true, 0xFFFFFFFF}, {"0.0.0.0", true, 0},
+        {"256.0.0.1", false, 0},         {"1.2.3", false, 0},                   {"1.2.3.4.5", false, 0},
+        {"1.2.3.4 ", false, 0},          {"1..3.4", false, 0},                  {"010.1.1.1", false, 0},
+        {"1.2.3.0004", false, 0},        {"-1.2.3.4", false, 0},                {"", false, 0},
+    };
+    for (const Case &c : cases) {
+        const auto v = parse_ipv4(c.text);
+        EXPECT_EQ(v.has_value(), c.ok) << c.text;
+        if (v && c.ok) {
+            EXPECT_EQ(*v, c.value) << c.text;
+        }
+    }
+}
+
+TEST(msgsvcLmhosts, ParsesEntriesAndSkipsEverythingElse)
+{
+    const char *file =
+        "# sample\r\n"
+        "\r\n"
+        "192.168.1.5   peerbox   #PRE  #DOM:WORK  # office printer room\r\n"
+        "10.0.0.7\tFileSrv#20\n"
+        "10.0.0.8 \"TOLVIKPEER     \\0x03\"\n"
+        "#INCLUDE \\\\server\\share\\lmhosts\n"
+        "#BEGIN_ALTERNATE\n"
+        "#END_ALTERNATE\n"
+        "10.0.0.300 badip\n"
+        "10.0.0.9 NAMEISSIXTEENLONG\n"
+        "10.0.0.10 \"unterminated\n"
+        "10.0.0.11 two names\n"
+        "10.0.0.12 BADSUFFIX#3\n"
+        "10.0.0.13\n"
+        "   10.0.0.14   indented#03   #MH\n"
+        "10.0.0.15 \"short\"";
+    const auto entries = parse_lmhosts(file);
+    ASSERT_EQ(entries.size(), 5u);
+    EXPECT_EQ(entries[0].name, "PEERBOX");
+    EXPECT_TRUE(entries[0].preload);
+    EXPECT_FALSE(entries[0].suffix);
+    EXPECT_EQ(entries[1].name, "FILESRV");
+    EXPECT_EQ(entries[1].suffix, 0x20);
+    EXPECT_EQ(entries[2].name, "TOLVIKPEER");
+    EXPECT_EQ(entries[2].suffix, 0x03);
+    EXPECT_EQ(entries[3].name, "INDENTED");
+    EXPECT_EQ(entries[3].ipv4, 0x0A00000Eu);
+    EXPECT_EQ(entries[4].name, "SHORT");
+    EXPECT_FALSE(entries[4].suffix);
+}
+
+TEST(msgsvcLmhosts, LookupIsCaseInsensitiveAndHonoursSuffixes)
+{
+    const auto entries = parse_lmhosts("10.0.0.1 peer#20\n10.0.0.2 PEER\n10.0.0.3 other#03\n10.0.0.4 other\n");
+    struct Case { const char *name; uint8_t suffix; std::optional<uint32_t> want; };
+    const Case cases[] = {
+        {"Peer", 0x20, 0x0A000001}, {"peer", 0x03, 0x0A000002}, {"OTHER", 0x03, 0x0A000003},
+        {"other", 0x00, 0x0A000004}, {"missing", 0x03, std::nullopt}, {"PEE", 0x03, std::nullopt},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(lmhosts_lookup(entries, c.name, c.suffix), c.want) << c.name;
+}

@@ -1,0 +1,65 @@
+# wine-env.sh - sourced by the run and test scripts: a throw-away Wine prefix with a virtual
+# desktop (real frames and a tray), our network provider, and Xvfb when there is no display.
+# Everything started here is stopped by tolvik_wine_stop, also when a caller fails.
+
+WINE64=${WINE64:-/usr/lib/wine/wine64}
+WINESERVER64=${WINESERVER64:-/usr/lib/wine/wineserver64}
+export WINELOADER=$WINE64 WINESERVER=$WINESERVER64
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono/Gecko prompts in a fresh prefix.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+TOLVIK_XVFB_PID=
+
+# Starts Xvfb on a free display when none is set.
+tolvik_display_start() {
+    if [ -n "${DISPLAY:-}" ]; then return 0; fi
+    local n
+    for n in $(seq 90 130); do
+        if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then break; fi
+    done
+    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    TOLVIK_XVFB_PID=$!
+    export DISPLAY=:$n
+    local i
+    for i in $(seq 1 50); do
+        [ -e /tmp/.X11-unix/X$n ] && return 0
+        sleep 0.1
+    done
+    echo "Xvfb did not start on :$n" >&2
+    return 1
+}
+
+# Creates (or reuses) the prefix $1 and registers the network provider DLL $2 in it.
+tolvik_prefix_create() {
+    export WINEPREFIX=$1
+    local provider=$2
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        mkdir -p "$WINEPREFIX"
+        "$WINE64" wineboot -i >/dev/null 2>&1
+        "$WINE64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
+        "$WINE64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
+    fi
+    if [ -n "$provider" ]; then
+        local dir='C:\tolvik'
+        mkdir -p "$WINEPREFIX/drive_c/tolvik"
+        cp "$provider" "$WINEPREFIX/drive_c/tolvik/tolviknp.dll"
+        "$WINE64" reg add 'HKLM\System\CurrentControlSet\Services\TolvikNP\NetworkProvider' \
+            /v ProviderPath /t REG_EXPAND_SZ /d "$dir\\tolviknp.dll" /f >/dev/null
+        "$WINE64" reg add 'HKLM\System\CurrentControlSet\Services\TolvikNP\NetworkProvider' \
+            /v Name /d 'Tolvik Network' /f >/dev/null
+        "$WINE64" reg add 'HKLM\System\CurrentControlSet\Control\NetworkProvider\Order' \
+            /v ProviderOrder /d TolvikNP /f >/dev/null
+    fi
+    "$WINESERVER64" -w
+}
+
+# Ends this prefix's programs and server, and our Xvfb.
+tolvik_wine_stop() {
+    if [ -n "${WINEPREFIX:-}" ]; then "$WINESERVER64" -k >/dev/null 2>&1 || true; fi
+    if [ -n "$TOLVIK_XVFB_PID" ]; then
+        kill "$TOLVIK_XVFB_PID" 2>/dev/null || true
+        wait "$TOLVIK_XVFB_PID" 2>/dev/null || true
+        TOLVIK_XVFB_PID=
+    fi
+}
