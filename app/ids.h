@@ -93,5 +93,6 @@
 #define WM_TRAYCALLBACK     1028   /* WM_USER + 4 */
 #define WM_ACTIVATEINSTANCE 1690
 #define WM_TRAYMENUDONE     1024   /* WM_USER, posted after the tray menu closes; ignored */
+#define WM_SENDLOG          0x8001 /* WM_APP + 1: a send worker's send-log request */
 
 #endif

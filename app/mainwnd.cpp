@@ -6,6 +6,7 @@
 #include "receive/incoming.h"
 #include "receive/timers.h"
 #include "receive/dialogs.h"
+#include "send/send.h"
 #include "settings/config.h"
 #include "settings/history.h"
 #include "settings/settings.h"
@@ -244,6 +245,8 @@ INT_PTR CALLBACK MainDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_TRAYCALLBACK:
         tray_on_callback(hwnd, lParam);
         return answer(hwnd, TRUE, 0);
+    case WM_SENDLOG:
+        return answer(hwnd, TRUE, send_log_on_message(*reinterpret_cast<const SendLogRequest *>(lParam)));
     case WM_ACTIVATEINSTANCE:
         bring_forward(hwnd);
         return FALSE;

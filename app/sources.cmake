@@ -9,7 +9,8 @@ set(APP_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/commands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/modes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tray.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/zz_stubs.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/layout.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/platform.cpp
   ${CMAKE_CURRENT_LIST_DIR}/keyboard.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tooltips.cpp
 )

@@ -33,29 +33,40 @@ int selection_after_delete(int count_before, const std::vector<int> &selected)
     return std::min(smallest_deleted, remaining - 1);
 }
 
-StorePlan plan_store_update(const std::vector<std::string> &stored,
-                            const std::vector<std::string> &current)
+void store_note_change(StoreTracker &t, std::size_t first)
 {
-    StorePlan plan{};
-    if (current.empty()) {
-        plan.delete_key = true;
-        return plan;
-    }
-    auto differs = [&](std::size_t i) { return i >= stored.size() || stored[i] != current[i]; };
+    t.dirty_from = std::min(t.dirty_from, first);
+}
 
-    std::size_t first = 0;
-    while (first < current.size() && !differs(first))
-        ++first;
-    std::size_t end = current.size();
-    while (end > first && !differs(end - 1))
-        --end;
-    if (end > first) {
-        plan.first_write = first;
-        plan.write_count = end - first;
+StoreWrites store_writes(const StoreTracker &t, std::size_t count)
+{
+    StoreWrites w{};
+    if (count == 0) {
+        w.delete_key = true;
+        return w;
     }
-    if (stored.size() > current.size()) {
-        plan.remove_from = current.size();
-        plan.remove_count = stored.size() - current.size();
+    if (!t.known) {
+        w.delete_key = true;
+        w.write_to = count;
+        return w;
     }
-    return plan;
+    // Values past the stored end do not exist yet, so they are written even if no change was
+    // noted for them.
+    w.write_from = std::min({t.dirty_from, t.stored, count});
+    w.write_to = count;
+    w.remove_from = count;
+    w.remove_to = std::max(t.stored, count);
+    return w;
+}
+
+void store_written(StoreTracker &t, std::size_t count)
+{
+    t.stored = count;
+    t.dirty_from = count;
+    t.known = true;
+}
+
+void store_write_failed(StoreTracker &t)
+{
+    t = StoreTracker{};
 }

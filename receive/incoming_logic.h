@@ -18,20 +18,38 @@ std::string store_value_name(std::size_t i);
 // nothing remains. Indexes outside 0..count_before-1 and repeated indexes are ignored.
 int selection_after_delete(int count_before, const std::vector<int> &selected);
 
-// Writes that take the store from `stored` to `current` (value i holds item i). Applying the
-// plan leaves the same values as deleting the key and writing every item of `current`.
-struct StorePlan {
-    bool delete_key;           // delete the whole key; the other fields are then zero
-    std::size_t first_write;   // write values first_write .. first_write + write_count - 1
-    std::size_t write_count;   //   with the matching items of `current`
-    std::size_t remove_from;   // delete values remove_from .. remove_from + remove_count - 1
-    std::size_t remove_count;
+// What the store holds relative to the list, kept by the Win32 side between saves.
+struct StoreTracker {
+    std::size_t stored = 0;      // values 0..stored-1 exist in the key (when known)
+    std::size_t dirty_from = 0;  // first list position changed since the last save
+    bool known = false;          // false: the key's content is unknown (never saved or loaded
+                                 // from a key that did not mirror the list): rewrite it whole
 };
 
-// Assumes the store holds exactly `stored`. The write range is the shortest one covering every
-// value that differs or is new; surplus values past current.size() are removed. An empty
-// `current` deletes the key.
-StorePlan plan_store_update(const std::vector<std::string> &stored,
-                            const std::vector<std::string> &current);
+// Records that list positions from `first` on may differ from the store (an append at
+// index i passes i; a delete of items whose smallest index is i passes i; delete-all passes 0).
+// Several changes between saves accumulate: the smallest position wins.
+void store_note_change(StoreTracker &t, std::size_t first);
+
+struct StoreWrites {
+    bool delete_key;          // delete the whole key first (unknown content, or empty list)
+    std::size_t write_from;   // write values write_from .. write_to-1 from the list
+    std::size_t write_to;
+    std::size_t remove_from;  // then delete values remove_from .. remove_to-1
+    std::size_t remove_to;
+};
+
+// The writes that bring the store from its tracked state to a list of `count` items. The result
+// is what deleting the key and writing every item would leave; an empty list leaves no key.
+// Unknown content: delete the key, then write 0..count-1. Known content: write the changed
+// positions (from dirty_from, or from the end of the stored values if that is earlier) up to
+// count-1, and remove the surplus values count..stored-1. Cost does not depend on count.
+StoreWrites store_writes(const StoreTracker &t, std::size_t count);
+
+// After the writes succeeded: the store mirrors the list of `count` items.
+void store_written(StoreTracker &t, std::size_t count);
+
+// After a write failed: nothing is known about the key any more.
+void store_write_failed(StoreTracker &t);
 
 #endif

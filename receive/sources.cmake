@@ -4,5 +4,8 @@ set(RECEIVE_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/incoming_logic.cpp
 )
 set(RECEIVE_WIN32_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/incoming.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/capture.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dialogs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/timers.cpp
 )

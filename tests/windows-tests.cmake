@@ -21,8 +21,36 @@ target_include_directories(e2e_probe PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_definitions(e2e_probe PRIVATE ${TEST_WIN_DEFS})
 target_link_libraries(e2e_probe PRIVATE user32)
 
-# One ctest test per suite, each in its own prefix and on its own Xvfb display.
-set(WINE_SUITES startup)
+# Test doubles at the platform's seams, copied beside tolvik.exe in the test prefix:
+#   tests/doubles/netapi32.cpp (+ .def)  a recording NetMessageBufferSend (netapi32.dll)
+#   tests/doubles/<name>_prog.cpp        small Windows programs (popup producer, ...)
+set(TESTS_BIN ${CMAKE_BINARY_DIR}/tests-bin)
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/doubles/netapi32.cpp)
+  add_library(netapi32_double SHARED ${CMAKE_SOURCE_DIR}/tests/doubles/netapi32.cpp
+                                     ${CMAKE_SOURCE_DIR}/tests/doubles/netapi32.def)
+  set_target_properties(netapi32_double PROPERTIES PREFIX "" OUTPUT_NAME netapi32
+                        RUNTIME_OUTPUT_DIRECTORY ${TESTS_BIN})
+  target_include_directories(netapi32_double PRIVATE ${CMAKE_SOURCE_DIR})
+  target_compile_definitions(netapi32_double PRIVATE ${TEST_WIN_DEFS})
+endif()
+file(GLOB TEST_PROGRAMS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/doubles/*_prog.cpp)
+foreach(src ${TEST_PROGRAMS})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TESTS_BIN})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_compile_definitions(${name} PRIVATE ${TEST_WIN_DEFS})
+  target_link_libraries(${name} PRIVATE comctl32 user32 gdi32 advapi32 shell32 kernel32)
+endforeach()
+
+# One ctest test per suite (tests/e2e/<suite>_e2e.cpp), each in its own prefix and on its
+# own Xvfb display.
+set(WINE_SUITES)
+foreach(src ${E2E_TEST_SOURCES})
+  get_filename_component(name ${src} NAME_WE)
+  string(REGEX REPLACE "_e2e$" "" suite ${name})
+  list(APPEND WINE_SUITES ${suite})
+endforeach()
 foreach(suite ${WINE_SUITES})
   add_test(NAME wine.${suite}
            COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/run-suite.sh ${CMAKE_BINARY_DIR} ${suite})

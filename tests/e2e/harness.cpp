@@ -15,22 +15,64 @@ bool App::running() const
     return pi.hProcess && WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT;
 }
 
-bool app_start(App &app, const char *)
+// The driver's environment with NAME=VALUE entries (separated by '\n') set or replaced.
+static std::string environment_with(const char *extraEnv)
+{
+    std::vector<std::string> vars;
+    char *block = GetEnvironmentStringsA();
+    for (const char *p = block; *p; p += std::strlen(p) + 1)
+        vars.emplace_back(p);
+    FreeEnvironmentStringsA(block);
+    std::string extra = extraEnv;
+    size_t start = 0;
+    while (start < extra.size()) {
+        size_t end = extra.find('\n', start);
+        std::string entry = extra.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        start = end == std::string::npos ? extra.size() : end + 1;
+        std::string name = entry.substr(0, entry.find('=') + 1);
+        for (auto it = vars.begin(); it != vars.end();)
+            it = (_strnicmp(it->c_str(), name.c_str(), name.size()) == 0) ? vars.erase(it) : it + 1;
+        vars.push_back(entry);
+    }
+    std::string out;
+    for (const std::string &v : vars)
+        out += v + '\0';
+    return out + '\0';
+}
+
+bool app_start_program(App &app, const std::string &exe, const std::string &args, const char *extraEnv)
 {
     STARTUPINFOA si = {};
     si.cb = sizeof si;
-    std::string cmd = "\"" + g_tolvikExe + "\"";
+    std::string cmd = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
     std::unique_ptr<char[]> line(new char[cmd.size() + 1]);
     std::memcpy(line.get(), cmd.c_str(), cmd.size() + 1);
-    if (!CreateProcessA(g_tolvikExe.c_str(), line.get(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &app.pi))
+    std::string env = extraEnv ? environment_with(extraEnv) : std::string();
+    if (!CreateProcessA(exe.c_str(), line.get(), nullptr, nullptr, FALSE, 0,
+                        extraEnv ? const_cast<char *>(env.data()) : nullptr, nullptr, &si, &app.pi))
         return false;
     s_started.push_back(&app);
     return true;
 }
 
-bool app_start_main(App &app, DWORD timeoutMs)
+bool app_start(App &app, const char *extraEnv)
 {
-    if (!app_start(app))
+    return app_start_program(app, g_tolvikExe, std::string(), extraEnv);
+}
+
+std::string program_dir()
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    char *slash = std::strrchr(path, '\\');
+    if (slash)
+        slash[1] = '\0';
+    return path;
+}
+
+bool app_start_main(App &app, DWORD timeoutMs, const char *extraEnv)
+{
+    if (!app_start(app, extraEnv))
         return false;
     if (!wait_until([&] { return (app.main = find_main_window(app.pi.dwProcessId)) != nullptr; }, timeoutMs))
         return false;

@@ -19,10 +19,17 @@ struct App {
     bool running() const;
 };
 
-// Starts tolvik.exe; returns false when the process cannot be created.
+// Starts tolvik.exe; returns false when the process cannot be created. extraEnv holds
+// NAME=VALUE entries separated by '\n' that are set for the new process only.
 bool app_start(App &app, const char *extraEnv = nullptr);
-// Starts tolvik.exe and waits for its main window (up to timeoutMs); false on time-out.
-bool app_start_main(App &app, DWORD timeoutMs = 15000);
+// Starts tolvik.exe and waits until its main window has initialised (up to timeoutMs).
+bool app_start_main(App &app, DWORD timeoutMs = 15000, const char *extraEnv = nullptr);
+// Starts any program (a test double, for example); ended by harness_after_case too.
+bool app_start_program(App &app, const std::string &exe, const std::string &args, const char *extraEnv = nullptr);
+// Environment entry that makes tolvik.exe load the recording netapi32.dll test double.
+constexpr char kNetapiDoubleEnv[] = "WINEDLLOVERRIDES=netapi32=n,b;mscoree,mshtml=";
+// Directory of the driver (and of tolvik.exe and the test doubles), with a trailing '\\'.
+std::string program_dir();
 // Waits for the process to end; returns its exit code, or -1 on time-out.
 long app_wait_exit(App &app, DWORD timeoutMs);
 // Sends Exit (667) and waits for the process to end; returns the exit code, -1 on time-out.

@@ -1,0 +1,314 @@
+// incoming.cpp - the incoming list: filing, counting, Delete, Delete All, Reply, the list's
+// notifications and context menu, and its mirror in the registry (key ...\Messages).
+#include "receive/incoming.h"
+
+#include "app/ids.h"
+#include "app/mainwnd.h"
+#include "app/platform.h"
+#include "app/shell.h"
+#include "receive/incoming_logic.h"
+#include "receive/msgtext.h"
+#include "settings/history.h"
+#include "settings/settings.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+static const char kMessagesKey[] = "Software\\Morvane\\Tolvik\\Messages";
+static StoreTracker s_store; // what the Messages key holds relative to the list
+
+static HWND list()
+{
+    return g_main.incoming;
+}
+
+static int item_count()
+{
+    return static_cast<int>(SendMessageA(list(), LVM_GETITEMCOUNT, 0, 0));
+}
+
+static int selected_count()
+{
+    return static_cast<int>(SendMessageA(list(), LVM_GETSELECTEDCOUNT, 0, 0));
+}
+
+static void set_subitem(int index, int sub, const char *text)
+{
+    LVITEMA item = {};
+    item.iSubItem = sub;
+    item.pszText = const_cast<char *>(text);
+    SendMessageA(list(), LVM_SETITEMTEXTA, index, reinterpret_cast<LPARAM>(&item));
+}
+
+int incoming_file(const char *from, const char *to, const char *time, const char *message, const char *fullText)
+{
+    size_t length = std::strlen(fullText);
+    char *copy = new char[length + 1]; // owned by the item; freed on LVN_DELETEITEM
+    std::memcpy(copy, fullText, length + 1);
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = item_count() + 1;
+    item.pszText = const_cast<char *>(time);
+    item.lParam = reinterpret_cast<LPARAM>(copy);
+    int index = static_cast<int>(SendMessageA(list(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    if (index < 0) {
+        delete[] copy;
+        return index;
+    }
+    set_subitem(index, 1, from);
+    set_subitem(index, 2, to);
+    set_subitem(index, 3, message);
+    SendMessageA(list(), LVM_UPDATE, index, 0);
+    store_note_change(s_store, static_cast<size_t>(index));
+    return index;
+}
+
+static const char *item_full_text(int index)
+{
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = index;
+    if (!SendMessageA(list(), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
+        return nullptr;
+    return reinterpret_cast<const char *>(item.lParam);
+}
+
+bool incoming_full_text(int index, std::string &text)
+{
+    const char *full = item_full_text(index);
+    if (!full)
+        return false;
+    text = full;
+    return true;
+}
+
+void message_count_update()
+{
+    char status[300];
+    std::snprintf(status, sizeof status, "Total messages: %d", item_count());
+    SetDlgItemTextA(g_main.window, IDC_STATUS, status);
+}
+
+// Keeps the key equal to what deleting it and writing every item would leave, writing only
+// the values from the first changed position on and removing the surplus tail.
+void store_save()
+{
+    size_t count = static_cast<size_t>(item_count());
+    StoreWrites w = store_writes(s_store, count);
+    if (w.delete_key)
+        RegDeleteKeyA(HKEY_CURRENT_USER, kMessagesKey);
+    if (w.write_from < w.write_to || w.remove_from < w.remove_to) {
+        HKEY key;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, kMessagesKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                            nullptr) != ERROR_SUCCESS) {
+            store_write_failed(s_store);
+            return;
+        }
+        bool ok = true;
+        for (size_t i = w.write_from; i < w.write_to; ++i) {
+            const char *full = item_full_text(static_cast<int>(i));
+            std::string name = store_value_name(i);
+            if (!full || RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE *>(full),
+                                        static_cast<DWORD>(std::strlen(full) + 1)) != ERROR_SUCCESS)
+                ok = false;
+        }
+        for (size_t i = w.remove_from; i < w.remove_to; ++i)
+            RegDeleteValueA(key, store_value_name(i).c_str());
+        RegCloseKey(key);
+        if (!ok) {
+            store_write_failed(s_store);
+            return;
+        }
+    }
+    store_written(s_store, count);
+}
+
+static bool char_equal(char a, char b)
+{
+    return char_equal_ignore_case(a, b);
+}
+
+// Appends the stored messages. The list is drawn once at the end, not per item.
+void store_load()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kMessagesKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+        if (item_count() == 0)
+            store_written(s_store, 0); // no key and no items: the store mirrors the list
+        return;
+    }
+    // The key mirrors the list exactly when its values are 0..N-1 in order, each filed.
+    bool mirrors = item_count() == 0;
+    int firstIndex = item_count();
+    SendMessageA(list(), WM_SETREDRAW, FALSE, 0);
+    int lastFiled = -1;
+    for (DWORD i = 0;; ++i) {
+        char name[10];
+        DWORD nameSize = sizeof name;
+        char data[1024];
+        DWORD type = 0, dataSize = sizeof data;
+        LONG rc = RegEnumValueA(key, i, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE *>(data), &dataSize);
+        if (rc == ERROR_NO_MORE_ITEMS)
+            break;
+        // Values that are not text, or longer than 1023 characters, are skipped. A text
+        // stored without its zero reads the same.
+        if (rc != ERROR_SUCCESS || type != REG_SZ || (dataSize == sizeof data && data[sizeof data - 1] != '\0')) {
+            mirrors = false;
+            continue;
+        }
+        data[dataSize < sizeof data ? dataSize : sizeof data - 1] = '\0';
+        ParsedMessage parsed;
+        parse_message_text(data, char_equal, parsed);
+        int count = item_count();
+        const char *last = count > 0 ? item_full_text(count - 1) : nullptr;
+        if (last && text_equal_ignore_case(last, data)) {
+            mirrors = false;
+        } else {
+            lastFiled = incoming_file(parsed.from, parsed.to, parsed.time, parsed.message, data);
+            if (store_value_name(static_cast<size_t>(lastFiled - firstIndex)) != std::string(name, nameSize))
+                mirrors = false;
+        }
+    }
+    RegCloseKey(key);
+    // The count is shown once for the whole load; the end state is the same as per value.
+    if (receiver_mode())
+        message_count_update();
+    if (lastFiled >= 0)
+        SendMessageA(list(), LVM_ENSUREVISIBLE, lastFiled, FALSE);
+    SendMessageA(list(), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list(), nullptr, TRUE);
+    if (mirrors)
+        store_written(s_store, static_cast<size_t>(item_count()));
+    else
+        store_write_failed(s_store); // the next save rewrites the key whole
+}
+
+void store_at_exit()
+{
+    if (!g_settings.KeepIncoming)
+        SendMessageA(list(), LVM_DELETEALLITEMS, 0, 0);
+    store_save();
+}
+
+static void set_item_state(int index, UINT state, UINT mask)
+{
+    LVITEMA item = {};
+    item.state = state;
+    item.stateMask = mask;
+    SendMessageA(list(), LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&item));
+}
+
+void incoming_delete()
+{
+    int count = item_count();
+    std::vector<int> selected;
+    for (int i = count - 1; i >= 0; --i)
+        if (SendMessageA(list(), LVM_GETITEMSTATE, i, LVIS_SELECTED) & LVIS_SELECTED)
+            selected.push_back(i);
+    int next = selection_after_delete(count, selected);
+    for (int index : selected) // from the last to the first
+        SendMessageA(list(), LVM_DELETEITEM, index, 0);
+    if (!selected.empty())
+        store_note_change(s_store, static_cast<size_t>(selected.back()));
+    if (next >= 0)
+        set_item_state(next, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    message_count_update();
+    EnableWindow(GetDlgItem(g_main.window, IDC_DELETEALL), item_count() > 0);
+    if (g_settings.KeepIncoming)
+        store_save();
+}
+
+void incoming_delete_all()
+{
+    SendMessageA(list(), LVM_DELETEALLITEMS, 0, 0);
+    store_note_change(s_store, 0);
+    bool selected = selected_count() > 0;
+    EnableWindow(GetDlgItem(g_main.window, IDC_DELETEALL), item_count() > 0);
+    EnableWindow(GetDlgItem(g_main.window, IDC_REPLY), selected);
+    EnableWindow(GetDlgItem(g_main.window, IDC_VIEW), selected);
+    EnableWindow(GetDlgItem(g_main.window, IDC_DELETE), selected);
+    if (g_settings.KeepIncoming)
+        store_save();
+    message_count_update();
+    SetFocus(list());
+}
+
+void incoming_reply()
+{
+    int mark = static_cast<int>(SendMessageA(list(), LVM_GETSELECTIONMARK, 0, 0));
+    if (mark < 0)
+        return;
+    char from[257] = "";
+    LVITEMA item = {};
+    item.iSubItem = 1;
+    item.pszText = from;
+    item.cchTextMax = sizeof from;
+    LRESULT got = SendMessageA(list(), LVM_GETITEMTEXTA, mark, reinterpret_cast<LPARAM>(&item));
+    if (got > 0 || from[0])
+        SendDlgItemMessageA(g_main.window, IDC_SENDER, BM_SETCHECK, BST_CHECKED, 0);
+    SendDlgItemMessageA(g_main.window, IDC_RECEIVER, BM_SETCHECK, BST_UNCHECKED, 0);
+    SendMessageA(g_main.window, WM_COMMAND, IDC_SENDER, 0);
+    SetWindowTextA(g_main.recipient, from);
+    sent_messages_load(-1);
+    SetFocus(g_main.message);
+    SendMessageA(g_main.message, EM_SETSEL, 0, -1);
+}
+
+static void set_menu_items()
+{
+    UINT state = selected_count() > 0 ? MF_ENABLED : MF_GRAYED;
+    for (UINT id : {IDM_MSG_REPLY, IDM_MSG_VIEW, IDM_MSG_DELETE})
+        EnableMenuItem(g_main.incomingMenu, id, MF_BYCOMMAND | state);
+}
+
+static void show_context_menu(HWND hwnd, POINT at)
+{
+    set_menu_items();
+    g_main.contextMenuOpen = true;
+    TrackPopupMenuEx(g_main.incomingMenu, TPM_RIGHTBUTTON, at.x, at.y, hwnd, nullptr);
+    g_main.contextMenuOpen = false;
+}
+
+LRESULT incoming_on_notify(HWND hwnd, NMHDR *header)
+{
+    if (!header || header->hwndFrom != list())
+        return 0;
+    switch (header->code) {
+    case NM_DBLCLK:
+        if (selected_count() > 0)
+            SendMessageA(hwnd, WM_COMMAND, IDC_INCOMING, 0);
+        break;
+    case NM_RCLICK: {
+        POINT cursor;
+        GetCursorPos(&cursor);
+        show_context_menu(hwnd, cursor);
+        break;
+    }
+    case LVN_ITEMCHANGED: {
+        bool selected = selected_count() > 0;
+        EnableWindow(GetDlgItem(hwnd, IDC_REPLY), selected);
+        EnableWindow(GetDlgItem(hwnd, IDC_VIEW), selected);
+        EnableWindow(GetDlgItem(hwnd, IDC_DELETE), selected);
+        EnableWindow(GetDlgItem(hwnd, IDC_DELETEALL), item_count() > 0);
+        break;
+    }
+    case LVN_KEYDOWN: {
+        WORD key = reinterpret_cast<NMLVKEYDOWN *>(header)->wVKey;
+        if (key == VK_DELETE && selected_count() > 0) {
+            SendMessageA(hwnd, WM_COMMAND, IDC_DELETE, 0);
+        } else if (key == VK_APPS) {
+            RECT rc;
+            GetWindowRect(list(), &rc);
+            show_context_menu(hwnd, POINT{rc.left + 2, rc.top + 20});
+        }
+        break;
+    }
+    case LVN_DELETEITEM: // the item's copy of its full text goes with it
+        delete[] reinterpret_cast<char *>(reinterpret_cast<NMLISTVIEW *>(header)->lParam);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}

@@ -1,0 +1,272 @@
+// history.cpp - recipients history (one value per recipient line under ...\History, with its
+// last message; Last User; Interface) and each recipient's sent messages (a subkey of the
+// History key named like the line, one value per distinct text under a time-stamp name).
+// The saves also run on send worker threads: every window call here is then a synchronous
+// call that the main window's thread carries out.
+#include "settings/history.h"
+
+#include "app/ids.h"
+#include "app/mainwnd.h"
+#include "app/platform.h"
+#include "settings/settings.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+static const char kHistoryKey[] = "Software\\Morvane\\Tolvik\\History";
+
+// Registry key names hold at most 255 characters and a backslash would name a nested key.
+// Lines that cannot be stored whole under their own name are not stored at all, so no two
+// recipients can ever share a cut name.
+static bool storable_line(const std::string &line)
+{
+    return !line.empty() && line.size() <= 255;
+}
+
+static bool storable_subkey(const std::string &line)
+{
+    return storable_line(line) && line.find('\\') == std::string::npos;
+}
+
+static std::string sent_key_path(const std::string &line)
+{
+    return std::string(kHistoryKey) + "\\" + line;
+}
+
+// The recipient at index in the box's list, or the box's own text for -1 (at most 256
+// characters either way).
+static std::string recipient_at(int index)
+{
+    char text[257] = "";
+    if (index >= 0) {
+        LRESULT length = SendMessageA(g_main.recipient, CB_GETLBTEXTLEN, index, 0);
+        if (length == CB_ERR || length > 256)
+            return std::string();
+        SendMessageA(g_main.recipient, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
+    } else {
+        GetWindowTextA(g_main.recipient, text, sizeof text);
+    }
+    return text;
+}
+
+// "Already listed" means the whole text is listed (case-insensitive), not just its beginning.
+static bool box_lists(HWND box, const char *text)
+{
+    return SendMessageA(box, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text)) != CB_ERR;
+}
+
+void recipients_history_load()
+{
+    SendMessageA(g_main.recipient, CB_LIMITTEXT, 2570, 0);
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kHistoryKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+        for (DWORD i = 0;; ++i) {
+            char name[257];
+            DWORD size = sizeof name;
+            LONG rc = RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+            if (rc == ERROR_NO_MORE_ITEMS)
+                break;
+            if (rc == ERROR_SUCCESS && name[0])
+                SendMessageA(g_main.recipient, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+        }
+        SendMessageA(g_main.recipient, CB_SETCURSEL, 0, 0);
+        RegCloseKey(key);
+    }
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+        char last[257];
+        DWORD type = 0, size = sizeof last;
+        if (RegQueryValueExA(key, "Last User", nullptr, &type, reinterpret_cast<BYTE *>(last), &size) ==
+                ERROR_SUCCESS &&
+            type == REG_SZ) {
+            last[size < sizeof last ? size : sizeof last - 1] = '\0';
+            SetWindowTextA(g_main.recipient, last);
+        }
+        DWORD mode = 0;
+        size = sizeof mode;
+        LONG rc = RegQueryValueExA(key, "Interface", nullptr, &type, reinterpret_cast<BYTE *>(&mode), &size);
+        bool read = rc == ERROR_SUCCESS && type == REG_DWORD && size == sizeof mode; // else: not read
+        int button = (!read || mode == 1) ? IDC_SENDER : IDC_RECEIVER;
+        SendDlgItemMessageA(g_main.window, button, BM_SETCHECK, BST_CHECKED, 0);
+        SendMessageA(g_main.window, WM_COMMAND, button, 0);
+        RegCloseKey(key);
+    }
+    last_message_load(-1);
+    sent_messages_load(-1);
+}
+
+void last_message_load(int index)
+{
+    std::string recipient = recipient_at(index);
+    if (recipient.empty())
+        return;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kHistoryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    char text[1024];
+    DWORD type = 0, size = sizeof text;
+    LONG rc = RegQueryValueExA(key, recipient.c_str(), nullptr, &type, reinterpret_cast<BYTE *>(text), &size);
+    if (rc == ERROR_SUCCESS && type == REG_SZ && (size < sizeof text || text[sizeof text - 1] == '\0')) {
+        text[size < sizeof text ? size : sizeof text - 1] = '\0';
+        SetWindowTextA(g_main.message, text);
+    } else {
+        SetWindowTextA(g_main.message, "");
+    }
+    RegCloseKey(key);
+}
+
+static bool write_text(const char *path, const char *name, const std::string &text)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    LONG rc = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text.c_str()),
+                             static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+void recipients_history_save()
+{
+    std::string recipient = window_text(g_main.recipient);
+    if (!storable_line(recipient))
+        return;
+    std::string message = window_text(g_main.message);
+    write_text(kHistoryKey, recipient.c_str(), message);
+    write_text(kSettingsKey, "Last User", recipient);
+    if (!box_lists(g_main.recipient, recipient.c_str()))
+        SendMessageA(g_main.recipient, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(recipient.c_str()));
+}
+
+void interface_save()
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    DWORD sender = static_cast<DWORD>(SendDlgItemMessageA(g_main.window, IDC_SENDER, BM_GETCHECK, 0, 0));
+    RegSetValueExA(key, "Interface", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&sender), sizeof sender);
+    RegCloseKey(key);
+}
+
+// Reads value `name` of an open key as text of at most 1023 characters.
+static bool read_text(HKEY key, const char *name, char (&text)[1024])
+{
+    DWORD type = 0, size = sizeof text;
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE *>(text), &size) != ERROR_SUCCESS ||
+        type != REG_SZ || (size == sizeof text && text[sizeof text - 1] != '\0'))
+        return false;
+    text[size < sizeof text ? size : sizeof text - 1] = '\0';
+    return true;
+}
+
+void sent_messages_load(int index)
+{
+    std::string recipient = recipient_at(index);
+    if (recipient.empty())
+        return;
+    SendMessageA(g_main.sentMessages, CB_RESETCONTENT, 0, 0);
+    if (!storable_subkey(recipient))
+        return;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, sent_key_path(recipient).c_str(), 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS)
+        return;
+    for (DWORD i = 0;; ++i) {
+        char name[257];
+        DWORD size = sizeof name;
+        LONG rc = RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS)
+            break;
+        char text[1024];
+        if (rc == ERROR_SUCCESS && name[0] && read_text(key, name, text) && text[0] &&
+            !box_lists(g_main.sentMessages, text))
+            SendMessageA(g_main.sentMessages, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    }
+    SendMessageA(g_main.sentMessages, CB_SETCURSEL, 0, 0);
+    RegCloseKey(key);
+}
+
+// Name of the first value of the recipient's sent-messages key whose text equals `text`
+// (case-sensitive); empty when there is none.
+static std::string find_by_text(const std::string &recipient, const std::string &text)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, sent_key_path(recipient).c_str(), 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS)
+        return std::string();
+    std::string found;
+    for (DWORD i = 0;; ++i) {
+        char name[257];
+        DWORD size = sizeof name;
+        LONG rc = RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS)
+            break;
+        char data[1024];
+        if (rc == ERROR_SUCCESS && name[0] && read_text(key, name, data) && text_equal(data, text.c_str())) {
+            found = name;
+            break;
+        }
+    }
+    RegCloseKey(key);
+    return found;
+}
+
+static void delete_all_with_text(HKEY key, const std::string &recipient, const std::string &text)
+{
+    for (;;) {
+        std::string name = find_by_text(recipient, text);
+        if (name.empty() || RegDeleteValueA(key, name.c_str()) != ERROR_SUCCESS)
+            break;
+    }
+}
+
+void sent_message_save()
+{
+    std::string recipient = window_text(g_main.recipient);
+    if (recipient.empty())
+        return;
+    std::string message = window_text(g_main.message);
+    HKEY key;
+    if (storable_subkey(recipient) &&
+        RegCreateKeyExA(HKEY_CURRENT_USER, sent_key_path(recipient).c_str(), 0, nullptr, 0,
+                        KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        delete_all_with_text(key, recipient, message);
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        char name[64];
+        std::snprintf(name, sizeof name, "%02d:%02d:%02d %02d.%02d.%02d", now.wHour, now.wMinute, now.wSecond,
+                      now.wDay, now.wMonth, now.wYear);
+        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(message.c_str()),
+                       static_cast<DWORD>(message.size() + 1));
+        RegCloseKey(key);
+    }
+    if (!box_lists(g_main.sentMessages, message.c_str())) {
+        SendMessageA(g_main.sentMessages, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(message.c_str()));
+        if (SendMessageA(g_main.sentMessages, CB_GETCOUNT, 0, 0) == 1)
+            SendMessageA(g_main.sentMessages, CB_SETCURSEL, 0, 0);
+    }
+}
+
+void sent_message_delete()
+{
+    std::string recipient = window_text(g_main.recipient);
+    if (recipient.empty() || !storable_subkey(recipient))
+        return;
+    std::string text = window_text(g_main.sentMessages);
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, sent_key_path(recipient).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS)
+        return;
+    delete_all_with_text(key, recipient, text);
+    RegCloseKey(key);
+}
+
+void sent_messages_clear()
+{
+    std::string recipient = window_text(g_main.recipient);
+    if (recipient.empty() || !storable_subkey(recipient))
+        return;
+    RegDeleteKeyA(HKEY_CURRENT_USER, sent_key_path(recipient).c_str());
+}
