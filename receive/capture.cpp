@@ -9,8 +9,10 @@
 #include "receive/incoming.h"
 #include "receive/msgtext.h"
 #include "receive/timers.h"
+#include "receive/title_cache.h"
 #include "settings/settings.h"
 
+#include <cstdint>
 #include <vector>
 
 // Popup titles; the Russian one (Windows-1251) is looked for first.
@@ -21,18 +23,37 @@ struct Candidates {
     std::vector<HWND> russian, english; // in the order the enumeration meets them
 };
 
+// Titles of the top-level windows, kept between ticks so a tick reads only the titles of
+// new and young windows and a twentieth of the others.
+static TitleCache s_titles;
+// Every window of any class is enumerated once in this many ticks (once a second).
+constexpr std::uint64_t kFullScanTicks = 20;
+
+static TitleMatch classify(HWND hwnd)
+{
+    char title[80] = "";
+    if (GetWindowTextA(hwnd, title, sizeof title) <= 0)
+        return TitleMatch::None;
+    if (text_equal_ignore_case(title, kTitleRussian))
+        return TitleMatch::Russian;
+    if (text_equal_ignore_case(title, kTitleEnglish))
+        return TitleMatch::English;
+    return TitleMatch::None;
+}
+
 // One pass over the top-level windows finds what the two lookups (exact title, then the
 // locale's case-insensitive comparison) would, for both titles at once.
 static BOOL CALLBACK collect(HWND hwnd, LPARAM lp)
 {
-    char title[80] = "";
-    if (GetWindowTextA(hwnd, title, sizeof title) <= 0)
-        return TRUE;
+    std::uintptr_t key = reinterpret_cast<std::uintptr_t>(hwnd);
+    if (title_cache_needs_read(s_titles, key))
+        title_cache_store(s_titles, key, classify(hwnd));
     Candidates *c = reinterpret_cast<Candidates *>(lp);
-    if (text_equal_ignore_case(title, kTitleRussian))
-        c->russian.push_back(hwnd);
-    else if (text_equal_ignore_case(title, kTitleEnglish))
-        c->english.push_back(hwnd);
+    switch (title_cache_match(s_titles, key)) {
+    case TitleMatch::Russian: c->russian.push_back(hwnd); break;
+    case TitleMatch::English: c->english.push_back(hwnd); break;
+    case TitleMatch::None: break;
+    }
     return TRUE;
 }
 
@@ -60,7 +81,16 @@ static bool read_popup_text(HWND popup, char (&text)[1024])
 static HWND find_ready_popup(char (&text)[1024])
 {
     Candidates c;
-    EnumWindows(collect, reinterpret_cast<LPARAM>(&c));
+    title_cache_begin(s_titles);
+    if (s_titles.tick % kFullScanTicks == 1) {
+        EnumWindows(collect, reinterpret_cast<LPARAM>(&c));
+        title_cache_end(s_titles);
+    } else {
+        // Between full scans only dialog-class windows (what the service's message boxes
+        // are) are looked at; the window server picks them out in one call each.
+        for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr;)
+            collect(w, reinterpret_cast<LPARAM>(&c));
+    }
     for (const std::vector<HWND> *group : {&c.russian, &c.english})
         for (HWND popup : *group)
             if (read_popup_text(popup, text))

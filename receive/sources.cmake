@@ -1,5 +1,6 @@
 # receive sources. CORE: pure logic (no Win32), also built natively. WIN32: the Win32 edge.
 set(RECEIVE_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/title_cache.cpp
   ${CMAKE_CURRENT_LIST_DIR}/msgtext.cpp
   ${CMAKE_CURRENT_LIST_DIR}/incoming_logic.cpp
 )
