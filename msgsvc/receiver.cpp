@@ -57,8 +57,6 @@ AssemblerStep on_start(MessageAssembler &a, const SmbPacket &p)
     a.from = std::move(m.from);
     a.to = std::move(m.to);
     a.group = a.next_group++;
-    if (a.next_group == 0)
-        a.next_group = 1;
     std::vector<uint8_t> words;
     put_le16(words, a.group);
     return reply(build_success_reply(p.header, words));

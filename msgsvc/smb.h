@@ -97,7 +97,7 @@ struct MessageText {
     std::string text;
 };
 
-// The command-specific parsers check the WordCount and the byte area of a packet that parse_smb accepted;
+// The per-command parsers check the WordCount and the byte area of a packet that parse_smb accepted;
 // they do not look at the command byte.
 SmbError parse_send_message(const SmbPacket &p, SingleMessage &out);  // 0xD0
 SmbError parse_send_start(const SmbPacket &p, MessageStart &out);     // 0xD5

@@ -104,6 +104,12 @@ TEST(msgsvcAssembler, SingleBlockDeliversAtOnce)
     EXPECT_EQ(s.message->to, "PEER");
     EXPECT_EQ(s.message->text, "hi there");
     EXPECT_EQ(answers(frame(s.reply))[0].status, kOk);
+
+    MessageAssembler small = make_assembler({kDefaultMaxFrame, 4});
+    EXPECT_TRUE(assemble_smb(small, build_send_message(1, "bob", "PEER", "four")).message);
+    const AssemblerStep over = assemble_smb(small, build_send_message(1, "bob", "PEER", "five!"));
+    EXPECT_FALSE(over.message);
+    EXPECT_EQ(answers(frame(over.reply))[0].status, kNoRoom);
 }
 
 TEST(msgsvcAssembler, MultiBlockConcatenatesBlocksOfEveryLength)
@@ -325,7 +331,7 @@ TEST(msgsvcSenderAndReceiver, DeliverEveryLengthInEveryStyle)
                                       (st.negotiate ? " negotiate" : "");
             ASSERT_TRUE(x.done) << label;
             ASSERT_EQ(x.delivered.size(), 1u) << label;
-            EXPECT_EQ(normalize_message_text(x.delivered[0].text), text) << label;
+            EXPECT_EQ(x.delivered[0].text, len ? text : std::string(1, '\0')) << label << ": empty goes as one NUL";
             EXPECT_EQ(x.delivered[0].calling, st.session ? "ME" : "") << label;
 
             // Windows' shape: 0xD0 up to 128 bytes, else 128-byte 0xD7 blocks; an empty text is one block.
@@ -393,7 +399,7 @@ TEST(msgsvcSender, ToleratesReplyShapesAndReportsFailures)
     }
 }
 
-TEST(msgsvcSender, SessionRefusalAndDosStatusAreReported)
+TEST(msgsvcSender, ReportsSessionRefusalDosStatusAndNoDialect)
 {
     SendOptions o;
     o.called = {"PEER", kSuffixMessenger};
@@ -412,4 +418,16 @@ TEST(msgsvcSender, SessionRefusalAndDosStatusAreReported)
     EXPECT_EQ(t.failed_command, kSmbSendStart);
     EXPECT_EQ(t.reply.error_class, kErrDos);
     EXPECT_EQ(t.reply.error_code, kErrDosNoMessaging);
+
+    o.negotiate = true;
+    o.style = SendStyle::SingleWhenShort;
+    SmbHeader negotiate{kSmbNegotiate};
+    for (const std::vector<std::string> &offer : {std::vector<std::string>{"SMB 2.002"}, std::vector<std::string>{"NT LM 0.12"}}) {
+        Sender n = make_sender("me", "PEER", "x", o);
+        EXPECT_EQ(sender_begin(n)[4 + 4], kSmbNegotiate);
+        const SenderStep st = sender_feed(n, frame(build_negotiate_reply(negotiate, offer, 4096)));
+        const bool accepted = offer[0] == "NT LM 0.12";
+        EXPECT_EQ(st.failed, !accepted) << offer[0];
+        EXPECT_EQ(!st.send.empty() && st.send[4 + 4] == kSmbSendMessage, accepted) << offer[0];
+    }
 }
