@@ -9,6 +9,7 @@ add_executable(e2e_driver
   ${CMAKE_SOURCE_DIR}/tests/e2e/check.cpp
   ${CMAKE_SOURCE_DIR}/tests/e2e/harness.cpp
   ${CMAKE_SOURCE_DIR}/tests/e2e/probe_client.cpp
+  ${CMAKE_SOURCE_DIR}/tests/e2e/bench_util.cpp
   ${E2E_TEST_SOURCES})
 target_include_directories(e2e_driver PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_definitions(e2e_driver PRIVATE ${TEST_WIN_DEFS})

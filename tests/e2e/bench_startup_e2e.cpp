@@ -1,24 +1,13 @@
 // bench_startup_e2e.cpp - start-up benchmark (prints figures; asserts only that it measured):
 // from CreateProcess until Tolvik's tray icon is added and its window hidden, against the
 // time a minimal dialog program of ours takes to show its dialog, medians of 12 runs each.
+#include "tests/e2e/bench_util.h"
 #include "tests/e2e/check.h"
 #include "tests/e2e/harness.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
-
-static double now_ms()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 static double median(std::vector<double> v)
 {

@@ -1,0 +1,20 @@
+// bench_util.h - helpers shared by the benchmark suites: a clock, message pumping,
+// messenger-style popups and filler windows of the driver's own, percentiles, and CPU
+// time of Linux processes read from /proc.
+#ifndef TOLVIK_E2E_BENCH_UTIL_H
+#define TOLVIK_E2E_BENCH_UTIL_H
+
+#include <windows.h>
+#include <string>
+#include <vector>
+
+double now_ms();
+void pump();                                   // dispatches the driver's pending messages
+void register_classes();
+HWND make_popup(const std::string &text);      // dialog-class popup, closes on WM_CLOSE
+std::vector<HWND> make_fillers(int n);         // n hidden top-level windows
+double percentile(std::vector<double> v, double p);
+// CPU milliseconds of this prefix's Linux process whose name starts with `comm`; -1 if unknown.
+double linux_cpu_ms(const char *comm);
+
+#endif
