@@ -13,14 +13,18 @@
 #include "settings/settings.h"
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 // Popup titles; the Russian one (Windows-1251) is looked for first.
 static const char kTitleRussian[] = "\xD1\xEB\xF3\xE6\xE1\xE0 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9 ";
 static const char kTitleEnglish[] = "Messenger service ";
 
+// In the order the two lookups would take them: for each title, the windows that carry it
+// exactly (the platform's exact lookup), then those equal to it ignoring case; within a
+// group, in the order the enumeration meets them.
 struct Candidates {
-    std::vector<HWND> russian, english; // in the order the enumeration meets them
+    std::vector<HWND> russianExact, russian, englishExact, english;
 };
 
 // Titles of the top-level windows, kept between ticks so a tick reads only the titles of
@@ -34,8 +38,12 @@ static TitleMatch classify(HWND hwnd)
     char title[80] = "";
     if (GetWindowTextA(hwnd, title, sizeof title) <= 0)
         return TitleMatch::None;
+    if (std::strcmp(title, kTitleRussian) == 0)
+        return TitleMatch::RussianExact;
     if (text_equal_ignore_case(title, kTitleRussian))
         return TitleMatch::Russian;
+    if (std::strcmp(title, kTitleEnglish) == 0)
+        return TitleMatch::EnglishExact;
     if (text_equal_ignore_case(title, kTitleEnglish))
         return TitleMatch::English;
     return TitleMatch::None;
@@ -50,7 +58,9 @@ static BOOL CALLBACK collect(HWND hwnd, LPARAM lp)
         title_cache_store(s_titles, key, classify(hwnd));
     Candidates *c = reinterpret_cast<Candidates *>(lp);
     switch (title_cache_match(s_titles, key)) {
+    case TitleMatch::RussianExact: c->russianExact.push_back(hwnd); break;
     case TitleMatch::Russian: c->russian.push_back(hwnd); break;
+    case TitleMatch::EnglishExact: c->englishExact.push_back(hwnd); break;
     case TitleMatch::English: c->english.push_back(hwnd); break;
     case TitleMatch::None: break;
     }
@@ -91,7 +101,7 @@ static HWND find_ready_popup(char (&text)[1024])
         for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr;)
             collect(w, reinterpret_cast<LPARAM>(&c));
     }
-    for (const std::vector<HWND> *group : {&c.russian, &c.english})
+    for (const std::vector<HWND> *group : {&c.russianExact, &c.russian, &c.englishExact, &c.english})
         for (HWND popup : *group)
             if (read_popup_text(popup, text))
                 return popup;

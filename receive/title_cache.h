@@ -9,8 +9,9 @@
 #include <cstdint>
 #include <unordered_map>
 
-// What a window's title was found to be.
-enum class TitleMatch : std::uint8_t { None, Russian, English };
+// What a window's title was found to be: one of the two popup titles, byte for byte or
+// only under the locale's case-insensitive comparison.
+enum class TitleMatch : std::uint8_t { None, RussianExact, Russian, EnglishExact, English };
 
 struct TitleCache {
     struct Entry {

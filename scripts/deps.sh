@@ -5,18 +5,24 @@ set -euo pipefail
 PACKAGES=(
   cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
-  wine wine64 fonts-wine xvfb xauth x11-utils imagemagick
+  wine wine64 fonts-wine xvfb xauth x11-utils imagemagick locales
+  samba smbclient python3
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-if [ ${#missing[@]} -eq 0 ]; then
-  echo "deps: all packages present"
-  exit 0
-fi
 SUDO=
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
-echo "deps: installing ${missing[*]}"
-$SUDO apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "deps: all packages present"
+else
+  echo "deps: installing ${missing[*]}"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+# The Russian-system tests run Wine under a Windows-1251 ANSI code page.
+if ! locale -a 2>/dev/null | grep -qix 'ru_RU.cp1251'; then
+  echo "deps: generating the ru_RU.CP1251 locale"
+  $SUDO localedef -i ru_RU -f CP1251 ru_RU.CP1251 || true
+fi

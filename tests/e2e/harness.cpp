@@ -8,7 +8,9 @@
 std::string g_tolvikExe;
 const char kTolvikKey[] = "Software\\Morvane\\Tolvik";
 
-static std::vector<App *> s_started;
+// Processes started by the current case. The case's App objects are gone by the time they
+// are ended, so copies of the handles are kept here.
+static std::vector<PROCESS_INFORMATION> s_started;
 
 bool App::running() const
 {
@@ -51,7 +53,7 @@ bool app_start_program(App &app, const std::string &exe, const std::string &args
     if (!CreateProcessA(exe.c_str(), line.get(), nullptr, nullptr, FALSE, 0,
                         extraEnv ? const_cast<char *>(env.data()) : nullptr, nullptr, &si, &app.pi))
         return false;
-    s_started.push_back(&app);
+    s_started.push_back(app.pi);
     return true;
 }
 
@@ -98,14 +100,13 @@ long app_exit(App &app, DWORD timeoutMs)
 
 void harness_after_case()
 {
-    for (App *app : s_started) {
-        if (app->running()) {
-            TerminateProcess(app->pi.hProcess, 99);
-            WaitForSingleObject(app->pi.hProcess, 5000);
+    for (const PROCESS_INFORMATION &pi : s_started) {
+        if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(pi.hProcess, 99);
+            WaitForSingleObject(pi.hProcess, 5000);
         }
-        CloseHandle(app->pi.hProcess);
-        CloseHandle(app->pi.hThread);
-        app->pi = PROCESS_INFORMATION{};
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
     }
     s_started.clear();
     // Message boxes of a terminated process may linger a moment; let the desktop settle.
@@ -539,4 +540,18 @@ bool save_screenshot(const char *path)
     DeleteDC(mem);
     ReleaseDC(nullptr, screen);
     return ok;
+}
+
+bool netapi_double_enable(bool on)
+{
+    const char *path = "Software\\Wine\\AppDefaults\\tolvik.exe\\DllOverrides";
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    static const char value[] = "native,builtin";
+    LONG rc = on ? RegSetValueExA(key, "netapi32", 0, REG_SZ, reinterpret_cast<const BYTE *>(value), sizeof value)
+                 : RegDeleteValueA(key, "netapi32");
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS || (!on && rc == ERROR_FILE_NOT_FOUND);
 }

@@ -17,6 +17,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# Suites named *_ru run as on a Russian system: Wine takes its ANSI code page (1251) from
+# the locale it starts in.
+case $SUITE in *_ru) export LC_ALL=ru_RU.CP1251 ;; esac
+
 tolvik_display_start || exit 1
 tolvik_prefix_create "$WORK/prefix" "$BUILD/tolviknp.dll"
 winpath() { echo "Z:${1//\//\\}"; }
