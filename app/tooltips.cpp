@@ -35,7 +35,7 @@ void tooltips_create(HWND hwnd)
     for (const Tool &tool : kTools) {
         HWND control = GetDlgItem(hwnd, tool.id);
         TOOLINFOA info = {};
-        info.cbSize = TTTOOLINFOA_V2_SIZE;
+        info.cbSize = TTTOOLINFOA_V2_SIZE; // 44 bytes on 32-bit Windows: the record up to lParam
         info.uFlags = TTF_SUBCLASS;
         info.hwnd = control;
         info.uId = 0;

@@ -12,6 +12,9 @@ add_executable(tolvik WIN32
   ${APP_WIN32_SOURCES} ${SEND_WIN32_SOURCES} ${RECEIVE_WIN32_SOURCES} ${SETTINGS_WIN32_SOURCES}
   ${CMAKE_SOURCE_DIR}/res/tolvik.rc)
 target_include_directories(tolvik PRIVATE ${CMAKE_SOURCE_DIR})
+# The resource compiler does not track the files the script embeds.
+set_source_files_properties(${CMAKE_SOURCE_DIR}/res/tolvik.rc PROPERTIES
+                            OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/res/tolvik.manifest)
 # The shipped program targets Windows XP's API set.
 target_compile_definitions(tolvik PRIVATE WINVER=0x0501 _WIN32_WINNT=0x0501 _WIN32_IE=0x0600 NOMINMAX)
 target_link_libraries(tolvik PRIVATE comctl32 shell32 netapi32 mpr advapi32 user32 gdi32 kernel32)
@@ -19,10 +22,11 @@ set_target_properties(tolvik PROPERTIES OUTPUT_NAME tolvik)
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   include(${CMAKE_SOURCE_DIR}/tests/windows-tests.cmake OPTIONAL)
-  include(${CMAKE_SOURCE_DIR}/msgsvc/windows.cmake OPTIONAL)
 endif()
+include(${CMAKE_SOURCE_DIR}/msgsvc/windows.cmake OPTIONAL)
 
 # The exe must name only system DLLs in its import table.
 find_program(MINGW_OBJDUMP NAMES ${TOOLCHAIN_PREFIX}-objdump objdump REQUIRED)
 add_test(NAME imports.tolvik
          COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-imports.sh ${MINGW_OBJDUMP} $<TARGET_FILE:tolvik>)
+include(${CMAKE_SOURCE_DIR}/tests/release.cmake OPTIONAL)

@@ -7,6 +7,7 @@ set(MSGSVC_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/sender.cpp
   ${CMAKE_CURRENT_LIST_DIR}/nbns.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lmhosts.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/policy.cpp
 )
 set(MSGSVC_WIN32_SOURCES
 )

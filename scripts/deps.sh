@@ -7,6 +7,7 @@ PACKAGES=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
   wine wine64 fonts-wine xvfb xauth x11-utils imagemagick locales
   samba smbclient python3
+  nsis zip unzip
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -20,6 +21,11 @@ else
   echo "deps: installing ${missing[*]}"
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+# The interop tests run their own smbd on loopback addresses; on CI a packaged smbd or nmbd
+# started by the install would hold ports 139 and 137 on every address.
+if [ "${CI:-}" = true ]; then
+  for daemon in smbd nmbd samba-ad-dc; do $SUDO invoke-rc.d "$daemon" stop >/dev/null 2>&1 || true; done
 fi
 # The Russian-system tests run Wine under a Windows-1251 ANSI code page.
 if ! locale -a 2>/dev/null | grep -qix 'ru_RU.cp1251'; then

@@ -141,8 +141,11 @@ static std::uint32_t network_send(Worker &w)
     t_worker = nullptr;
     set_status(send_status_text(rc));
     if (rc == 0) {
+        // Workers that succeed together must not both find the line unlisted and list it twice.
+        EnterCriticalSection(&g_main.sendLock);
         recipients_history_save();
         sent_message_save();
+        LeaveCriticalSection(&g_main.sendLock);
     }
     return rc;
 }

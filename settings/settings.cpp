@@ -54,7 +54,8 @@ static void load_flag(HKEY key, const char *name, DWORD &field)
 }
 
 // A text is read into a scratch buffer and taken only when it is a REG_SZ that fits the
-// field with its terminator; stored without its zero, it reads the same.
+// field with its terminator; stored without its zero, it reads the same. An empty text
+// keeps the field as it was (a layout keeps the one active at start-up).
 static void load_text(HKEY key, const char *name, char *field, size_t fieldSize)
 {
     char scratch[1024];
@@ -63,7 +64,7 @@ static void load_text(HKEY key, const char *name, char *field, size_t fieldSize)
         type != REG_SZ)
         return;
     size_t length = bounded_length(scratch, size);
-    if (length >= fieldSize)
+    if (length == 0 || length >= fieldSize)
         return;
     std::memcpy(field, scratch, length);
     field[length] = '\0';

@@ -14,19 +14,27 @@ TOLVIK_XVFB_PID=
 # Starts Xvfb on a free display when none is set.
 tolvik_display_start() {
     if [ -n "${DISPLAY:-}" ]; then return 0; fi
-    local n
+    # Several runs may pick the same free number at once: the display is ours only when its
+    # lock file names our Xvfb; otherwise try the next number.
+    local n i owner
     for n in $(seq 90 130); do
-        if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then break; fi
+        if [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; then continue; fi
+        Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+        TOLVIK_XVFB_PID=$!
+        for i in $(seq 1 50); do
+            kill -0 "$TOLVIK_XVFB_PID" 2>/dev/null || break
+            owner=$({ tr -dc 0-9 </tmp/.X$n-lock; } 2>/dev/null)
+            if [ "$owner" = "$TOLVIK_XVFB_PID" ] && [ -e /tmp/.X11-unix/X$n ]; then
+                export DISPLAY=:$n
+                return 0
+            fi
+            sleep 0.1
+        done
+        kill "$TOLVIK_XVFB_PID" 2>/dev/null
+        wait "$TOLVIK_XVFB_PID" 2>/dev/null
+        TOLVIK_XVFB_PID=
     done
-    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    TOLVIK_XVFB_PID=$!
-    export DISPLAY=:$n
-    local i
-    for i in $(seq 1 50); do
-        [ -e /tmp/.X11-unix/X$n ] && return 0
-        sleep 0.1
-    done
-    echo "Xvfb did not start on :$n" >&2
+    echo "Xvfb did not start on any display from :90 to :130" >&2
     return 1
 }
 

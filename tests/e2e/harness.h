@@ -26,7 +26,9 @@ bool app_start(App &app, const char *extraEnv = nullptr);
 bool app_start_main(App &app, DWORD timeoutMs = 15000, const char *extraEnv = nullptr);
 // Starts any program (a test double, for example); ended by harness_after_case too.
 bool app_start_program(App &app, const std::string &exe, const std::string &args, const char *extraEnv = nullptr);
-// Environment entry that makes tolvik.exe load the recording netapi32.dll test double.
+// The DLL override for the netapi32.dll test double. Wine's loader does not take it from the
+// environment a program is started with; netapi_double_enable() is what switches the double
+// on. Passing this too keeps the intent visible in the cases and is harmless.
 constexpr char kNetapiDoubleEnv[] = "WINEDLLOVERRIDES=netapi32=n,b;mscoree,mshtml=";
 // Directory of the driver (and of tolvik.exe and the test doubles), with a trailing '\\'.
 std::string program_dir();
@@ -88,5 +90,12 @@ bool network_provider_enable(bool on);
 
 // Saves the screen as a BMP; false on failure.
 bool save_screenshot(const char *path);
+
+// Makes tolvik.exe in this prefix load the recording netapi32.dll beside it (on) or the
+// system's (off), through the per-program DllOverrides key of the prefix's registry. Wine
+// reads WINEDLLOVERRIDES from the environment its loader was started with, not from the block
+// CreateProcess hands over, so kNetapiDoubleEnv alone does not reach a tolvik.exe that the
+// driver starts.
+bool netapi_double_enable(bool on);
 
 #endif

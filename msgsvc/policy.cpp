@@ -1,0 +1,181 @@
+// policy.cpp - source networks, rate limit, session gate and popup text of the message service.
+#include "msgsvc/policy.h"
+
+#include "msgsvc/lmhosts.h"
+#include "msgsvc/session.h"
+
+namespace msgsvc {
+
+namespace {
+
+constexpr uint64_t kMinuteMs = 60000;
+
+bool is_separator(char c) { return c == ',' || c == ';' || c == ' ' || c == '\t'; }
+
+std::optional<Network> parse_network(std::string_view item)
+{
+    if (item == "any")
+        return Network{0, 0};
+    const std::size_t slash = item.find('/');
+    const auto ip = parse_ipv4(item.substr(0, slash));
+    if (!ip)
+        return std::nullopt;
+    unsigned bits = 32;
+    if (slash != std::string_view::npos) {
+        const std::string_view n = item.substr(slash + 1);
+        if (n.empty() || n.size() > 2)
+            return std::nullopt;
+        bits = 0;
+        for (char c : n) {
+            if (c < '0' || c > '9')
+                return std::nullopt;
+            bits = bits * 10 + static_cast<unsigned>(c - '0');
+        }
+        if (bits > 32)
+            return std::nullopt;
+    }
+    const uint32_t mask = bits == 0 ? 0 : ~uint32_t(0) << (32 - bits);
+    return Network{*ip & mask, mask};
+}
+
+// Drops the stamps of source that are a minute old or older.
+void expire(std::deque<uint64_t> &d, uint64_t now_ms)
+{
+    while (!d.empty() && now_ms - d.front() >= kMinuteMs)
+        d.pop_front();
+}
+
+} // namespace
+
+std::optional<std::vector<Network>> parse_networks(std::string_view text)
+{
+    std::vector<Network> out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && is_separator(text[i]))
+            ++i;
+        std::size_t j = i;
+        while (j < text.size() && !is_separator(text[j]))
+            ++j;
+        if (j > i) {
+            const auto n = parse_network(text.substr(i, j - i));
+            if (!n)
+                return std::nullopt;
+            out.push_back(*n);
+        }
+        i = j;
+    }
+    return out;
+}
+
+std::vector<Network> default_networks()
+{
+    return {{0x7F000000, 0xFF000000}, {0x0A000000, 0xFF000000}, {0xAC100000, 0xFFF00000}, {0xC0A80000, 0xFFFF0000}};
+}
+
+bool network_allows(const std::vector<Network> &allowed, uint32_t ipv4)
+{
+    for (const Network &n : allowed)
+        if ((ipv4 & n.mask) == n.base)
+            return true;
+    return false;
+}
+
+bool rate_exhausted(RateLimiter &r, uint32_t source, uint64_t now_ms)
+{
+    auto it = r.stamps.find(source);
+    if (it == r.stamps.end())
+        return r.per_minute == 0;
+    expire(it->second, now_ms);
+    return it->second.size() >= r.per_minute;
+}
+
+bool rate_admit(RateLimiter &r, uint32_t source, uint64_t now_ms)
+{
+    if (rate_exhausted(r, source, now_ms))
+        return false;
+    auto it = r.stamps.find(source);
+    if (it == r.stamps.end()) {
+        if (r.stamps.size() >= r.max_sources) {
+            // Forget the expired sources, then, if still full, the one whose last delivery is oldest.
+            for (auto s = r.stamps.begin(); s != r.stamps.end();) {
+                expire(s->second, now_ms);
+                s = s->second.empty() ? r.stamps.erase(s) : std::next(s);
+            }
+            if (r.stamps.size() >= r.max_sources && !r.stamps.empty()) {
+                auto stalest = r.stamps.begin();
+                for (auto s = r.stamps.begin(); s != r.stamps.end(); ++s)
+                    if (s->second.back() < stalest->second.back())
+                        stalest = s;
+                r.stamps.erase(stalest);
+            }
+        }
+        it = r.stamps.emplace(source, std::deque<uint64_t>()).first;
+    }
+    it->second.push_back(now_ms);
+    return true;
+}
+
+bool is_our_name(const std::vector<std::string> &names, std::string_view name)
+{
+    for (const std::string &n : names)
+        if (!n.empty() && same_name(n, name))
+            return true;
+    return false;
+}
+
+Gate session_gate(ByteView first, const std::vector<std::string> &names)
+{
+    Gate g;
+    if (first.empty())
+        return g;
+    if (first[0] != kSessionRequest) {
+        g.verdict = GateVerdict::Pass;
+        return g;
+    }
+    const auto h = parse_session_header(first);
+    if (!h)
+        return g;
+    if (!session_header_valid(*h)) {
+        g.verdict = GateVerdict::Pass;
+        return g;
+    }
+    if (first.size < kSessionHeaderSize + h->length)
+        return g;
+    const auto req = parse_session_request(first.sub(kSessionHeaderSize, h->length));
+    if (!req) {
+        g.verdict = GateVerdict::Pass;
+        return g;
+    }
+    g.called = req->called;
+    g.verdict = req->called.suffix == kSuffixMessenger && is_our_name(names, req->called.name) ? GateVerdict::Accept
+                                                                                               : GateVerdict::Refuse;
+    return g;
+}
+
+std::string popup_text(bool russian, std::string_view from, std::string_view to, std::string_view when,
+                       std::string_view text, std::size_t max_chars)
+{
+    std::string out;
+    if (russian) {
+        out = "\xD1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE5 \xEE\xF2 ";
+        out += from;
+        out += " \xE4\xEB\xFF ";
+        out += to;
+        out += " \xED\xE0 ";
+    } else {
+        out = "Message from ";
+        out += from;
+        out += " to ";
+        out += to;
+        out += " on ";
+    }
+    out += when;
+    out += "\r\n\r\n";
+    out += text;
+    if (out.size() > max_chars)
+        out.resize(max_chars);
+    return out;
+}
+
+} // namespace msgsvc

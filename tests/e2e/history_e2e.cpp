@@ -1,0 +1,603 @@
+// history_e2e.cpp - the recipients history (History values, Last User, Interface, the
+// recipient box) and each recipient's sent messages (History subkeys, the sent-messages box,
+// delete and clear), driven through successful sends to the recording netapi32.dll.
+#include "tests/e2e/check.h"
+#include "tests/e2e/harness.h"
+#include "tests/e2e/shell_helpers.h"
+
+#include "app/ids.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+namespace {
+
+// A tolvik.exe whose sends go to the recording double (every name succeeds here).
+struct Messenger {
+    App app;
+    std::string logPath;
+
+    bool start(const char *moreEnv = nullptr)
+    {
+        if (!netapi_double_enable(true))
+            return false;
+        logPath = program_dir() + "netapi-history.txt";
+        DeleteFileA(logPath.c_str());
+        std::string env = std::string(kNetapiDoubleEnv) + "\nTOLVIK_NETAPI_LOG=" + logPath;
+        if (moreEnv)
+            env += std::string("\n") + moreEnv;
+        if (!app_start_main(app, 15000, env.c_str()))
+            return false;
+        // The dialog manager shows the collapsed window after its initialisation and the hide
+        // timer's one tick hides it; a window shown before that tick would be hidden again.
+        wait_until([&] { return IsWindowVisible(app.main) != FALSE; }, 2000, 5);
+        return wait_hidden(app.main, 5000);
+    }
+    HWND control(int id) const { return GetDlgItem(app.main, id); }
+    HWND recipient() const { return control(IDC_RECIPIENT); }
+    HWND message() const { return control(IDC_MESSAGE); }
+    HWND sent() const { return control(IDC_SENTMESSAGES); }
+
+    // Puts a recipient line into the box as a choice does (which enables Send), then the text.
+    void compose(const std::string &line, const std::string &text) const
+    {
+        SendMessageA(recipient(), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        SetWindowTextA(recipient(), line.c_str());
+        send_command(app.main, IDC_RECIPIENT, CBN_SELCHANGE, recipient());
+        SetWindowTextA(message(), text.c_str());
+    }
+    // Lines "call ..." and "exit ..." the double has written so far.
+    void counts(int &calls, int &exits) const
+    {
+        calls = exits = 0;
+        std::ifstream in(logPath, std::ios::binary);
+        std::string line;
+        while (std::getline(in, line)) {
+            calls += line.rfind("call ", 0) == 0;
+            exits += line.rfind("exit ", 0) == 0;
+        }
+    }
+    // Send (1001) and wait until every worker of it has called the service and ended: the
+    // histories are saved before a worker ends.
+    bool send(int names)
+    {
+        int callsBefore = 0, exitsBefore = 0;
+        counts(callsBefore, exitsBefore);
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(app.main, WM_COMMAND, MAKEWPARAM(IDC_SEND, 0), 0, SMTO_NORMAL, 60000, &result);
+        return wait_until(
+            [&] {
+                int calls = 0, exits = 0;
+                counts(calls, exits);
+                return calls == callsBefore + names && exits == exitsBefore + names;
+            },
+            20000);
+    }
+    bool send(const std::string &line, const std::string &text, int names = 1)
+    {
+        compose(line, text);
+        return send(names);
+    }
+    // Chooses the recipient list's item `index` as the drop-down list does.
+    void choose(int index) const
+    {
+        SendMessageA(recipient(), CB_SETCURSEL, index, 0);
+        send_command(app.main, IDC_RECIPIENT, CBN_SELCHANGE, recipient());
+    }
+};
+
+// Items of a combo box of another process (read as UTF-16: the ANSI form does not come back
+// whole across processes under Wine).
+std::vector<std::string> items_of(HWND box)
+{
+    std::vector<std::string> items;
+    int count = static_cast<int>(SendMessageA(box, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        WCHAR text[1100] = L"";
+        if (SendMessageW(box, CB_GETLBTEXTLEN, i, 0) >= 1100)
+            continue;
+        SendMessageW(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        char ansi[2200] = "";
+        WideCharToMultiByte(CP_ACP, 0, text, -1, ansi, sizeof ansi, nullptr, nullptr);
+        items.push_back(ansi);
+    }
+    return items;
+}
+
+int index_of(HWND box, const std::string &item)
+{
+    std::vector<std::string> items = items_of(box);
+    auto it = std::find(items.begin(), items.end(), item);
+    return it == items.end() ? -1 : static_cast<int>(it - items.begin());
+}
+
+int selected(HWND box)
+{
+    return static_cast<int>(SendMessageA(box, CB_GETCURSEL, 0, 0));
+}
+
+std::string sent_key(const std::string &line)
+{
+    return "History\\" + line;
+}
+
+// A text value as the histories store it: REG_SZ with exactly one terminating zero.
+bool stored_text(const char *subkey, const std::string &name, std::string &text)
+{
+    DWORD type = 0;
+    std::string data;
+    if (!reg_get(subkey, name.c_str(), type, data) || type != REG_SZ || data.empty() || data.back() != '\0')
+        return false;
+    text = data.substr(0, data.size() - 1);
+    return text.find('\0') == std::string::npos;
+}
+
+std::string stored_or_missing(const char *subkey, const std::string &name)
+{
+    std::string text;
+    return stored_text(subkey, name, text) ? text : std::string("<missing>");
+}
+
+// Sent messages of a recipient: value name -> text.
+std::vector<std::pair<std::string, std::string>> sent_values(const std::string &line)
+{
+    std::vector<std::pair<std::string, std::string>> values;
+    std::string key = sent_key(line);
+    for (const std::string &name : reg_value_names(key.c_str()))
+        values.emplace_back(name, stored_or_missing(key.c_str(), name));
+    return values;
+}
+
+// A time-stamp value name "HH:MM:SS DD.MM.YYYY" as a point in time; false when malformed.
+bool stamp_time(const std::string &name, SYSTEMTIME &t)
+{
+    unsigned h, mi, s, d, mo, y;
+    int used = 0;
+    t = SYSTEMTIME{};
+    if (name.size() != 19 || std::sscanf(name.c_str(), "%2u:%2u:%2u %2u.%2u.%4u%n", &h, &mi, &s, &d, &mo, &y, &used) != 6 ||
+        used != 19 || name[2] != ':' || name[5] != ':' || name[8] != ' ' || name[11] != '.' || name[14] != '.')
+        return false;
+    t.wHour = static_cast<WORD>(h), t.wMinute = static_cast<WORD>(mi), t.wSecond = static_cast<WORD>(s);
+    t.wDay = static_cast<WORD>(d), t.wMonth = static_cast<WORD>(mo), t.wYear = static_cast<WORD>(y);
+    FILETIME f;
+    return SystemTimeToFileTime(&t, &f) != FALSE;
+}
+
+long long seconds_of(const SYSTEMTIME &t)
+{
+    FILETIME f;
+    SystemTimeToFileTime(&t, &f);
+    return static_cast<long long>((static_cast<unsigned long long>(f.dwHighDateTime) << 32 | f.dwLowDateTime) /
+                                  10000000ull);
+}
+
+// The name is a well-formed stamp of the local time, within a few minutes of now.
+bool stamp_of_now(const std::string &name)
+{
+    SYSTEMTIME t, now;
+    GetLocalTime(&now);
+    return stamp_time(name, t) && std::llabs(seconds_of(t) - seconds_of(now)) < 300;
+}
+
+void prefill(const char *subkey, const char *name, const std::string &text)
+{
+    reg_set_text(subkey, name, text);
+}
+
+} // namespace
+
+E2E_TEST(history, two_names_store_one_line)
+{
+    reg_reset();
+    Messenger m;
+    if (!CHECK(m.start()))
+        return;
+    CHECK(m.send("ALICE BOB", "lunch at noon", 2));
+
+    // One value for the whole line, written with its terminating zero; Last User the same.
+    std::vector<std::string> names = reg_value_names("History");
+    CHECK_MSG(names == std::vector<std::string>{"ALICE BOB"}, "History values: %zu", names.size());
+    CHECK_EQ_STR(stored_or_missing("History", "ALICE BOB"), "lunch at noon");
+    CHECK_EQ_STR(stored_or_missing(nullptr, "Last User"), "ALICE BOB");
+    CHECK(!reg_key_exists("History\\ALICE"));
+    CHECK(!reg_key_exists("History\\BOB"));
+
+    // Both workers saved the same text: one sent message under a time stamp of now.
+    auto sent = sent_values("ALICE BOB");
+    if (CHECK_EQ_INT(sent.size(), 1)) {
+        CHECK_MSG(stamp_of_now(sent[0].first), "stamp \"%s\" is HH:MM:SS DD.MM.YYYY of now", sent[0].first.c_str());
+        CHECK_EQ_STR(sent[0].second, "lunch at noon");
+    }
+    CHECK(items_of(m.recipient()) == std::vector<std::string>{"ALICE BOB"});
+    CHECK(items_of(m.sent()) == std::vector<std::string>{"lunch at noon"});
+    CHECK_EQ_INT(selected(m.sent()), 0);
+    CHECK_EQ_INT(app_exit(m.app), 0);
+}
+
+E2E_TEST(history, workers_saving_together_list_the_line_once)
+{
+    reg_reset();
+    // Each send takes 100 ms, so the first workers save while the Send command still pauses
+    // between starting the later ones: their window calls wait for the main thread.
+    Messenger m;
+    if (!CHECK(m.start("TOLVIK_NETAPI_SLOW_MS=100")))
+        return;
+    const std::string line = "SLOW1 SLOW2 SLOW3 SLOW4 SLOW5";
+    CHECK_MSG(m.send(line, "to all five", 5), "every worker ends");
+    CHECK(reg_value_names("History") == std::vector<std::string>{line});
+    CHECK_EQ_STR(stored_or_missing("History", line), "to all five");
+    auto sent = sent_values(line);
+    CHECK(!sent.empty());
+    for (const auto &v : sent)
+        CHECK_EQ_STR(v.second, "to all five");
+    CHECK(items_of(m.recipient()) == std::vector<std::string>{line});
+    CHECK(items_of(m.sent()) == std::vector<std::string>{"to all five"});
+    CHECK_EQ_STR(text_of(m.recipient()), line);
+    CHECK_EQ_STR(text_of(m.message()), "to all five");
+    CHECK_EQ_INT(app_exit(m.app), 0);
+}
+
+E2E_TEST(history, choosing_a_recipient_loads_its_messages)
+{
+    reg_reset();
+    prefill("History", "ALICE", "for alice");
+    prefill("History", "BOB", "for bob");
+    prefill("History", "CAROL", std::string(1100, 'c')); // longer than a last message can be
+    prefill("History\\ALICE", "09:00:00 01.02.2024", "oldest to alice");
+    prefill("History\\ALICE", "09:05:00 01.02.2024", "newest to alice");
+    Messenger m;
+    if (!CHECK(m.start()))
+        return;
+    // No Last User: the first item is chosen at start.
+    CHECK(items_of(m.recipient()) == (std::vector<std::string>{"ALICE", "BOB", "CAROL"}));
+    CHECK_EQ_STR(text_of(m.recipient()), "ALICE");
+    CHECK_EQ_STR(text_of(m.message()), "for alice");
+
+    m.choose(index_of(m.recipient(), "BOB"));
+    CHECK_EQ_STR(text_of(m.message()), "for bob");
+    CHECK_EQ_INT(SendMessageA(m.sent(), CB_GETCOUNT, 0, 0), 0);
+
+    // The sent box is rebuilt oldest first with the oldest chosen; the edit shows the last message.
+    m.choose(index_of(m.recipient(), "ALICE"));
+    CHECK_EQ_STR(text_of(m.message()), "for alice");
+    CHECK(items_of(m.sent()) == (std::vector<std::string>{"oldest to alice", "newest to alice"}));
+    CHECK_EQ_INT(selected(m.sent()), 0);
+
+    // A message too long to read, or none stored at all, empties the edit.
+    m.choose(index_of(m.recipient(), "CAROL"));
+    CHECK_EQ_STR(text_of(m.message()), "");
+    SetWindowTextA(m.message(), "draft");
+    HKEY key;
+    if (CHECK(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Morvane\\Tolvik\\History", 0, KEY_SET_VALUE, &key) ==
+              ERROR_SUCCESS)) {
+        RegDeleteValueA(key, "BOB");
+        RegCloseKey(key);
+    }
+    m.choose(index_of(m.recipient(), "BOB"));
+    CHECK_EQ_STR(text_of(m.message()), "");
+    CHECK_EQ_INT(app_exit(m.app), 0);
+}
+
+E2E_TEST(history, typing_reloads_at_every_change_with_load_on_edit)
+{
+    reg_reset();
+    reg_set_dword(nullptr, "LoadMsgOnUserEdit", 1);
+    prefill("History", "BOB", "for bob");
+    prefill("History", "BOBBY", "for bobby");
+    Messenger m;
+    if (!CHECK(m.start()) || !CHECK(show_main(m.app.main)))
+        return;
+    send_command(m.app.main, IDC_SENDER); // focus into the recipient box
+    SetWindowTextA(m.recipient(), "");
+    SetWindowTextA(m.message(), "draft");
+    CHECK(make_foreground(m.app.main));
+    CHECK(wait_focus_in(m.recipient()));
+
+    // After each key: the box's text (upper case) and what the edit must show for it.
+    const struct {
+        WORD key;
+        const char *box, *edit;
+    } steps[] = {
+        {'B', "B", ""},         {'O', "BO", ""},       {'B', "BOB", "for bob"}, {'B', "BOBB", ""},
+        {'Y', "BOBBY", "for bobby"}, {VK_BACK, "BOBB", ""}, {'Y', "BOBBY", "for bobby"},
+    };
+    for (const auto &s : steps) {
+        tap(s.key);
+        CHECK_MSG(wait_until([&] { return text_of(m.recipient()) == s.box; }, 5000), "box shows \"%s\", want \"%s\"",
+                  text_of(m.recipient()).c_str(), s.box);
+        settle(m.app.main, 50);
+        CHECK_MSG(text_of(m.message()) == s.edit, "after \"%s\" the edit shows \"%s\", not \"%s\"", s.box, s.edit,
+                  text_of(m.message()).c_str());
+    }
+    CHECK_EQ_INT(app_exit(m.app), 0);
+}
+
+E2E_TEST(history, exit_keeps_recipient_and_unsent_text)
+{
+    reg_reset();
+    prefill("History", "AARON", "for aaron"); // listed first, so only Last User brings CAROL back
+    Messenger m;
+    if (!CHECK(m.start()))
+        return;
+    m.compose("CAROL", "unsent draft");
+    CHECK_EQ_INT(app_exit(m.app), 0);
+    CHECK_EQ_STR(stored_or_missing("History", "CAROL"), "unsent draft");
+    CHECK_EQ_STR(stored_or_missing(nullptr, "Last User"), "CAROL");
+
+    Messenger again;
+    if (!CHECK(again.start()))
+        return;
+    CHECK_EQ_STR(text_of(again.recipient()), "CAROL");
+    CHECK_EQ_STR(text_of(again.message()), "unsent draft");
+    CHECK(items_of(again.recipient()) == (std::vector<std::string>{"AARON", "CAROL"}));
+    CHECK(items_of(again.sent()) == std::vector<std::string>{"unsent draft"});
+
+    // An empty edit at Exit is kept as an empty last message; an empty text is never listed.
+    SetWindowTextA(again.message(), "");
+    Sleep(1100); // a save in the same second as the first Exit's would replace its value
+    CHECK_EQ_INT(app_exit(again.app), 0);
+    DWORD type = 0;
+    std::string data;
+    CHECK(reg_get("History", "CAROL", type, data) && type == REG_SZ && data == std::string(1, '\0'));
+
+    Messenger third;
+    if (!CHECK(third.start()))
+        return;
+    CHECK_EQ_STR(text_of(third.recipient()), "CAROL");
+    CHECK_EQ_STR(text_of(third.message()), "");
+    CHECK(items_of(third.sent()) == std::vector<std::string>{"unsent draft"});
+    CHECK_EQ_INT(sent_values("CAROL").size(), 2);
+    CHECK_EQ_INT(app_exit(third.app), 0);
+}
+
+E2E_TEST(history, exit_keeps_the_mode)
+{
+    reg_reset();
+    App runs[4];
+    // Exit in Receiver mode stores Interface 0 and the next start is in Receiver mode.
+    if (!CHECK(app_start_main(runs[0])))
+        return;
+    send_command(runs[0].main, IDC_RECEIVER);
+    CHECK(receiver_mode_shown(runs[0].main));
+    CHECK_EQ_INT(app_exit(runs[0]), 0);
+    DWORD type = 0;
+    std::string data;
+    CHECK(reg_get(nullptr, "Interface", type, data) && type == REG_DWORD && data == std::string(4, '\0'));
+    if (!CHECK(app_start_main(runs[1])))
+        return;
+    CHECK_MSG(receiver_mode_shown(runs[1].main), "restarts in Receiver mode");
+    CHECK(GetWindowLongA(GetDlgItem(runs[1].main, IDC_INCOMING), GWL_STYLE) & WS_VISIBLE);
+    CHECK(!(GetWindowLongA(GetDlgItem(runs[1].main, IDC_RECIPIENT), GWL_STYLE) & WS_VISIBLE));
+    send_command(runs[1].main, IDC_SENDER);
+    CHECK_EQ_INT(app_exit(runs[1]), 0);
+    CHECK(reg_get(nullptr, "Interface", type, data) && type == REG_DWORD && data == std::string("\1\0\0\0", 4));
+
+    // Any stored value other than 1 means Receiver mode; none at all means Sender mode.
+    reg_set_dword(nullptr, "Interface", 7);
+    if (!CHECK(app_start_main(runs[2])))
+        return;
+    CHECK_MSG(receiver_mode_shown(runs[2].main), "Interface 7 starts in Receiver mode");
+    CHECK_EQ_INT(app_exit(runs[2]), 0);
+
+    reg_reset();
+    reg_set_dword(nullptr, "Monitor", 1); // the settings key exists, Interface does not
+    if (!CHECK(app_start_main(runs[3])))
+        return;
+    CHECK_MSG(is_checked(runs[3].main, IDC_SENDER) && !is_checked(runs[3].main, IDC_RECEIVER),
+              "no Interface starts in Sender mode");
+    CHECK_EQ_INT(app_exit(runs[3]), 0);
+}
+
+E2E_TEST(history, typed_lower_case_is_stored_upper_case)
+{
+    reg_reset();
+    Messenger m;
+    if (!CHECK(m.start()) || !CHECK(show_main(m.app.main)))
+        return;
+    send_command(m.app.main, IDC_SENDER);
+    CHECK(make_foreground(m.app.main));
+    CHECK(wait_focus_in(m.recipient()));
+    // Lower-case letters as the keyboard gives them (no Shift).
+    type_keys("dave");
+    CHECK(wait_until([&] { return text_of(m.recipient()) == "DAVE"; }, 5000));
+    send_command(m.app.main, IDC_RECIPIENT, CBN_SELCHANGE, m.recipient()); // enables Send
+    SetWindowTextA(m.message(), "hi dave");
+    CHECK(m.send(1));
+    CHECK(reg_value_names("History") == std::vector<std::string>{"DAVE"});
+    CHECK_EQ_STR(stored_or_missing(nullptr, "Last User"), "DAVE");
+    CHECK(items_of(m.recipient()) == std::vector<std::string>{"DAVE"});
+    CHECK_EQ_INT(app_exit(m.app), 0);
+}
+
+E2E_TEST(history, same_text_twice_keeps_one_value_with_the_later_time)
+{
+    reg_reset();
+    Messenger m;
+    if (!CHECK(m.start()))
+        return;
+    CHECK(m.send("ERIN", "same words"));
+    auto first = sent_values("ERIN");
+    Sleep(1100); // the next save falls into a later second
+    CHECK(m.send("ERIN", "same words"));
+    auto second = sent_values("ERIN");
+    if (CHECK_EQ_INT(first.size(), 1) && CHECK_EQ_INT(second.size(), 1)) {
+        SYSTEMTIME a, b;
+        CHECK(stamp_time(first[0].first, a) && stamp_time(second[0].first, b));
+        CHECK_MSG(seconds_of(b) > seconds_of(a), "renamed to the later time: %s then %s", first[0].first.c_str(),
+                  second[0].first.c_str());
+        CHECK_EQ_STR(second[0].second, "same words");
+    }
+    CHECK(items_of(m.sent()) == std::vector<std::string>{"same words"});
+    CHECK_EQ_INT(app_exit(m.app), 0);
+}
+
+E2E_TEST(history, texts_differing_in_case_store_two_show_one)
+{
+    reg_reset();
+    Messenger m;
+    if (!CHECK(m.start()))
+        return;
+    CHECK(m.send("FRANK", "Hello"));
+    Sleep(1100); // a save in the same second would reuse the name
+    CHECK(m.send("FRANK", "hello"));
+    auto values = sent_values("FRANK");
+    std::vector<std::string> texts;
+    for (const auto &v : values)
+        texts.push_back(v.second);
+    std::sort(texts.begin(), texts.end());
+    CHECK_MSG(texts == (std::vector<std::string>{"Hello", "hello"}), "two values stored: %zu", texts.size());
+    CHECK(items_of(m.sent()) == std::vector<std::string>{"Hello"});
+    CHECK_EQ_INT(app_exit(m.app), 0);
+
+    // The load lists them once too; Exit stored "hello" again, so its value is the newest.
+    Messenger again;
+    if (!CHECK(again.start()))
+        return;
+    CHECK(items_of(again.sent()) == std::vector<std::string>{"Hello"});
+    CHECK_EQ_INT(sent_values("FRANK").size(), 2);
+    CHECK_EQ_INT(app_exit(again.app), 0);
+}
+
+E2E_TEST(history, delete_removes_every_value_with_the_text)
+{
+    reg_reset();
+    prefill(nullptr, "Last User", "GRACE");
+    prefill("History", "GRACE", "last to grace");
+    prefill("History\\GRACE", "10:00:00 01.01.2020", "alpha");
+    prefill("History\\GRACE", "10:00:01 01.01.2020", "beta");
+    prefill("History\\GRACE", "10:00:02 01.01.2020", "alpha"); // two workers at once leave such twins
+    prefill("History\\GRACE", "10:00:03 01.01.2020", "Alpha");
+    Messenger m;
+    if (!CHECK(m.start()))
+        return;
+    CHECK(items_of(m.sent()) == (std::vector<std::string>{"alpha", "beta"}));
+    CHECK_EQ_INT(selected(m.sent()), 0);
+
+    send_command(m.app.main, IDC_HIST_DELETE);
+    auto values = sent_values("GRACE");
+    std::vector<std::string> texts;
+    for (const auto &v : values)
+        texts.push_back(v.second);
+    CHECK_MSG(texts == (std::vector<std::string>{"beta", "Alpha"}), "left: %zu values", texts.size());
+    CHECK(items_of(m.sent()) == std::vector<std::string>{"beta"});
+    CHECK(focus_in(m.message()));
+    // The recipient and its last message stay.
+    CHECK_EQ_STR(stored_or_missing("History", "GRACE"), "last to grace");
+    CHECK(items_of(m.recipient()) == std::vector<std::string>{"GRACE"});
+
+    SendMessageA(m.sent(), CB_SETCURSEL, 0, 0);
+    send_command(m.app.main, IDC_HIST_DELETE);
+    CHECK(sent_values("GRACE") == (std::vector<std::pair<std::string, std::string>>{{"10:00:03 01.01.2020", "Alpha"}}));
+    CHECK_EQ_INT(SendMessageA(m.sent(), CB_GETCOUNT, 0, 0), 0);
+    TerminateProcess(m.app.pi.hProcess, 0); // an Exit would store the message edit's text again
+}
+
+E2E_TEST(history, clear_asks_and_removes_the_key)
+{
+    reg_reset();
+    prefill(nullptr, "Last User", "HENRY");
+    prefill("History", "HENRY", "last to henry");
+    prefill("History", "IVY", "last to ivy");
+    prefill("History\\HENRY", "10:00:00 01.01.2020", "one");
+    prefill("History\\HENRY", "10:00:01 01.01.2020", "two");
+    Messenger m;
+    if (!CHECK(m.start()))
+        return;
+    DWORD pid = m.app.pi.dwProcessId;
+
+    // Nothing listed: nothing is asked.
+    m.choose(index_of(m.recipient(), "IVY"));
+    CHECK_EQ_INT(SendMessageA(m.sent(), CB_GETCOUNT, 0, 0), 0);
+    post_command(m.app.main, IDC_HIST_CLEAR);
+    CHECK_MSG(wait_dialog(pid, "Tolvik", 1000) == nullptr, "no question with an empty sent box");
+
+    // The question names the recipient; No keeps everything.
+    m.choose(index_of(m.recipient(), "HENRY"));
+    CHECK_EQ_INT(SendMessageA(m.sent(), CB_GETCOUNT, 0, 0), 2);
+    post_command(m.app.main, IDC_HIST_CLEAR);
+    HWND box = wait_dialog(pid, "Tolvik", 5000);
+    if (CHECK_MSG(box != nullptr, "1068 asks")) {
+        CHECK_EQ_STR(msgbox_text(box), "Clear sent messages history for [HENRY]?");
+        CHECK(GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO));
+        PostMessageA(box, WM_COMMAND, IDNO, 0);
+        CHECK(wait_gone(box));
+    }
+    CHECK_EQ_INT(sent_values("HENRY").size(), 2);
+    CHECK_EQ_INT(SendMessageA(m.sent(), CB_GETCOUNT, 0, 0), 2);
+
+    // Yes removes the recipient's key and empties the box; the recipient itself stays.
+    post_command(m.app.main, IDC_HIST_CLEAR);
+    box = wait_dialog(pid, "Tolvik", 5000);
+    if (CHECK(box != nullptr)) {
+        PostMessageA(box, WM_COMMAND, IDYES, 0);
+        CHECK(wait_gone(box));
+    }
+    CHECK_MSG(wait_until([] { return !reg_key_exists("History\\HENRY"); }, 3000), "the sent-messages key is gone");
+    CHECK_EQ_INT(SendMessageA(m.sent(), CB_GETCOUNT, 0, 0), 0);
+    CHECK_EQ_STR(stored_or_missing("History", "HENRY"), "last to henry");
+    CHECK(index_of(m.recipient(), "HENRY") >= 0);
+
+    // The next send creates the key again with one value.
+    CHECK(m.send("HENRY", "three"));
+    auto values = sent_values("HENRY");
+    if (CHECK_EQ_INT(values.size(), 1))
+        CHECK_EQ_STR(values[0].second, "three");
+    CHECK(items_of(m.sent()) == std::vector<std::string>{"three"});
+
+    // With an empty recipient box the question is about the current user, and Yes only
+    // empties the box.
+    SetWindowTextA(m.recipient(), "");
+    post_command(m.app.main, IDC_HIST_CLEAR);
+    box = wait_dialog(pid, "Tolvik", 5000);
+    if (CHECK(box != nullptr)) {
+        CHECK_EQ_STR(msgbox_text(box), "Clear sent messages history for current user?");
+        PostMessageA(box, WM_COMMAND, IDYES, 0);
+        CHECK(wait_gone(box));
+    }
+    CHECK(wait_until([&] { return SendMessageA(m.sent(), CB_GETCOUNT, 0, 0) == 0; }, 3000));
+    CHECK_EQ_INT(sent_values("HENRY").size(), 1);
+    CHECK_EQ_INT(app_exit(m.app), 0);
+}
+
+E2E_TEST(history, long_and_backslash_lines_are_never_cut_or_nested)
+{
+    reg_reset();
+    Messenger m;
+    if (!CHECK(m.start()))
+        return;
+    // Three names of 100 characters: a line of 302, longer than a key name may be.
+    std::string line = std::string(100, 'L') + " " + std::string(100, 'M') + " " + std::string(100, 'N');
+    CHECK(m.send(line, "to the long line", 3));
+    for (const std::string &name : reg_value_names("History"))
+        CHECK_MSG(line.compare(0, name.size(), name) != 0, "no History value under a cut line (%zu chars)",
+                  name.size());
+    CHECK(!reg_key_exists(sent_key(line.substr(0, 255)).c_str()));
+    CHECK(!reg_key_exists(sent_key(line.substr(0, 256)).c_str()));
+    for (const std::string &item : items_of(m.recipient()))
+        CHECK_MSG(item == line || line.compare(0, item.size(), item) != 0, "no cut line listed");
+    std::string last;
+    CHECK_MSG(!stored_text(nullptr, "Last User", last) || last == line, "Last User never a cut line");
+
+    // A line with a backslash: the whole line is one History value, never a nested key.
+    CHECK(m.send("OSCAR\\PAUL", "to the backslash line"));
+    CHECK_EQ_STR(stored_or_missing("History", "OSCAR\\PAUL"), "to the backslash line");
+    CHECK(!reg_key_exists("History\\OSCAR"));
+    CHECK(!reg_key_exists("History\\OSCAR\\PAUL"));
+    CHECK(index_of(m.recipient(), "OSCAR\\PAUL") >= 0);
+    CHECK_EQ_INT(app_exit(m.app), 0);
+    CHECK(!reg_key_exists("History\\OSCAR"));
+
+    // The next run lists it and brings its last message back.
+    Messenger again;
+    if (!CHECK(again.start()))
+        return;
+    int index = index_of(again.recipient(), "OSCAR\\PAUL");
+    if (CHECK(index >= 0)) {
+        again.choose(index);
+        CHECK_EQ_STR(text_of(again.message()), "to the backslash line");
+    }
+    CHECK_EQ_INT(app_exit(again.app), 0);
+}

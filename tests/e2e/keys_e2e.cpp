@@ -1,0 +1,464 @@
+// keys_e2e.cpp - the keyboard shortcuts driven with real keystrokes: Ctrl+Enter sends from the
+// main window and replies from the Message View, Ctrl+Tab switches modes, Ctrl+A selects in
+// either mode, Enter opens the selected incoming message; every other key, and every
+// shortcut whose condition fails, goes where it would go without them.
+#include "tests/e2e/check.h"
+#include "tests/e2e/harness.h"
+#include "tests/e2e/shell_helpers.h"
+
+#include "app/ids.h"
+
+#include <algorithm>
+#include <commctrl.h>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// One NetMessageBufferSend call recorded by the netapi32 test double.
+struct NetCall {
+    std::string to, text;
+    bool operator==(const NetCall &o) const { return to == o.to && text == o.text; }
+};
+
+std::string from_hex(const std::string &hex)
+{
+    std::string out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        out += static_cast<char>(std::strtoul(hex.substr(i, 2).c_str(), nullptr, 16));
+    return out;
+}
+
+std::string field(const std::string &line, const char *key)
+{
+    std::string k = std::string(" ") + key + "=";
+    size_t at = line.find(k);
+    if (at == std::string::npos)
+        return std::string();
+    at += k.size();
+    size_t end = line.find(' ', at);
+    return line.substr(at, end == std::string::npos ? std::string::npos : end - at);
+}
+
+// A tolvik.exe whose message service is the recording double, logging to a file of its own.
+struct Messenger {
+    App app;
+    std::string logPath;
+
+    Messenger() = default;
+    Messenger(const Messenger &) = delete;
+    Messenger &operator=(const Messenger &) = delete;
+    ~Messenger() { netapi_double_enable(false); }
+
+    bool start(const char *name)
+    {
+        logPath = program_dir() + "netapi-keys-" + name + ".txt";
+        DeleteFileA(logPath.c_str());
+        if (!netapi_double_enable(true))
+            return false;
+        std::string env = std::string(kNetapiDoubleEnv) + "\nTOLVIK_NETAPI_LOG=" + logPath;
+        return start_hidden(app, env.c_str());
+    }
+    std::vector<NetCall> calls() const
+    {
+        std::vector<NetCall> out;
+        std::ifstream in(logPath, std::ios::binary);
+        std::string line;
+        while (std::getline(in, line))
+            if (line.rfind("call ", 0) == 0)
+                out.push_back({from_hex(field(line, "to")), from_hex(field(line, "text"))});
+        return out;
+    }
+    HWND control(int id) const { return GetDlgItem(app.main, id); }
+    std::vector<std::string> log_lines() const
+    {
+        std::vector<std::string> out;
+        HWND list = control(IDC_SENDLOG);
+        for (int i = 0, n = lv_count(list); i < n; ++i)
+            out.push_back(lv_text(list, i, 0));
+        return out;
+    }
+    // Waits until `count` calls were made and the send log shows `lines` finished lines.
+    bool wait_sent(size_t count, size_t lines) const
+    {
+        return wait_until(
+            [&] {
+                if (calls().size() < count || !enabled(app.main, IDC_SEND))
+                    return false;
+                std::vector<std::string> l = log_lines();
+                if (l.size() != lines)
+                    return false;
+                for (const std::string &s : l)
+                    if (s.find(" - ") == std::string::npos)
+                        return false;
+                return true;
+            },
+            20000);
+    }
+};
+
+// Keystrokes are taken in order: once a Ctrl+Tab that follows them has switched the mode,
+// the keystrokes before it have been handled.
+bool toggle_mode_and_wait(HWND main)
+{
+    bool receiverBefore = receiver_mode_shown(main);
+    chord({VK_CONTROL}, VK_TAB);
+    if (wait_until([&] { return receiver_mode_shown(main) != receiverBefore; }, 5000))
+        return true;
+    std::printf("  no switch: focus %s, foreground %s\n", window_desc(focus_of(main)).c_str(),
+                window_desc(GetForegroundWindow()).c_str());
+    return false;
+}
+
+// Likewise inside a dialog: Tab moves the focus on; true once it has.
+bool tab_and_wait(HWND dlg)
+{
+    HWND before = focus_of(dlg);
+    tap(VK_TAB);
+    return wait_until([&] { return focus_of(dlg) != before; }, 5000);
+}
+
+void fill_messages()
+{
+    store_messages({full_message("ALICE", "BOB", "12/6/2001 2:45 PM", "Lunch?"),
+                    full_message("CAROL", "BOB", "12/6/2001 3:10 PM", "Meeting at four"),
+                    full_message("DAVE", "BOB", "12/6/2001 3:30 PM", "Call me")});
+}
+
+std::vector<std::string> sorted_lines(std::vector<std::string> lines)
+{
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+int selected_count(HWND list)
+{
+    return static_cast<int>(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0));
+}
+
+} // namespace
+
+// --- Ctrl+Enter ---
+
+E2E_TEST(keys, ctrl_enter_sends_like_the_button_and_only_then)
+{
+    reg_reset();
+    reg_set_text(nullptr, "Last User", "ALICE BOB");
+    Messenger m;
+    if (!CHECK(m.start("send")))
+        return;
+    HWND w = m.app.main, edit = m.control(IDC_MESSAGE);
+    CHECK(show_main(w));
+    SetWindowTextA(edit, "Lunch at noon?");
+    CHECK(enabled(w, IDC_SEND));
+
+    PostMessageA(m.control(IDC_SEND), BM_CLICK, 0, 0);
+    CHECK_MSG(m.wait_sent(2, 2), "the button sends to both names");
+    std::vector<NetCall> byButton = m.calls();
+    std::vector<std::string> logByButton = m.log_lines();
+    std::string statusByButton = item_text(w, IDC_STATUS);
+    // The two workers start 200 ms apart but run on their own: the calls come in either order.
+    auto sorted = [](std::vector<NetCall> calls) {
+        std::sort(calls.begin(), calls.end(), [](const NetCall &a, const NetCall &b) { return a.to < b.to; });
+        return calls;
+    };
+    const std::vector<NetCall> want = {{"ALICE", "Lunch at noon?"}, {"BOB", "Lunch at noon?"}};
+    CHECK(sorted(byButton) == want);
+
+    // Ctrl+Enter with the focus in the message edit: the same command, and no line break.
+    CHECK(make_foreground(w));
+    chord({VK_CONTROL}, 'A'); // focus into the message edit
+    chord({VK_CONTROL}, VK_RETURN);
+    CHECK_MSG(m.wait_sent(4, 2), "Ctrl+Enter sends to both names");
+    std::vector<NetCall> all = m.calls();
+    CHECK(sorted(std::vector<NetCall>(all.begin() + 2, all.end())) == want);
+    CHECK(sorted_lines(m.log_lines()) == sorted_lines(logByButton));
+    CHECK_EQ_STR(item_text(w, IDC_STATUS), statusByButton);
+    CHECK_EQ_STR(text_of(edit), "Lunch at noon?");
+
+    // Receiver mode: nothing is sent, the send log stays as it is.
+    send_command(w, IDC_RECEIVER);
+    CHECK(make_foreground(w));
+    chord({VK_CONTROL}, VK_RETURN);
+    CHECK(toggle_mode_and_wait(w)); // back in Sender mode; the Send button is enabled
+    CHECK_MSG(m.log_lines() == logByButton, "Receiver mode: the send log was not touched");
+
+    // A disabled Send button: nothing is sent either.
+    CHECK(enabled(w, IDC_SEND));
+    EnableWindow(m.control(IDC_SEND), FALSE);
+    chord({VK_CONTROL}, VK_RETURN);
+    CHECK(toggle_mode_and_wait(w));
+    CHECK_MSG(m.log_lines() == logByButton, "disabled Send: the send log was not touched");
+    CHECK_MSG(!wait_until([&] { return m.calls().size() > 4; }, 1000), "no further call reached the service");
+    CHECK_EQ_INT(app_exit(m.app), 0);
+}
+
+E2E_TEST(keys, ctrl_enter_in_configuration_and_about_does_nothing)
+{
+    reg_reset();
+    reg_set_text(nullptr, "Last User", "ALICE");
+    Messenger m;
+    if (!CHECK(m.start("dialogs")))
+        return;
+    HWND w = m.app.main;
+    CHECK(show_main(w));
+    SetWindowTextA(m.control(IDC_MESSAGE), "hello");
+    CHECK(enabled(w, IDC_SEND));
+
+    // The configuration dialog: Ctrl+Enter neither presses its default OK nor sends.
+    post_command(w, IDM_CONFIGURE);
+    HWND config = wait_dialog(m.app.pi.dwProcessId, "Tolvik Configuration", 5000);
+    if (CHECK(config != nullptr)) {
+        CHECK(make_foreground(config));
+        chord({VK_CONTROL}, VK_RETURN);
+        CHECK_MSG(tab_and_wait(config), "keys after it reach the dialog");
+        CHECK_MSG(IsWindow(config), "the configuration dialog is still open");
+        tap(VK_ESCAPE);
+        CHECK(wait_gone(config));
+    }
+
+    // The About box: its only button is the default one, so Enter alone closes it.
+    post_command(w, IDM_ABOUT);
+    HWND about = wait_dialog(m.app.pi.dwProcessId, "About", 5000);
+    if (CHECK(about != nullptr)) {
+        CHECK(make_foreground(about));
+        chord({VK_CONTROL}, VK_RETURN);
+        CHECK_MSG(!wait_until([&] { return !IsWindow(about); }, 1000), "Ctrl+Enter leaves the About box open");
+        tap(VK_RETURN);
+        CHECK_MSG(wait_gone(about), "Enter alone closes it");
+    }
+    CHECK_MSG(m.log_lines().empty() && m.calls().empty(), "nothing was sent");
+    CHECK_EQ_INT(app_exit(m.app), 0);
+}
+
+E2E_TEST(keys, ctrl_enter_in_message_view_replies_to_the_marked_sender)
+{
+    reg_reset();
+    fill_messages();
+    App app;
+    if (!CHECK(start_hidden(app)))
+        return;
+    HWND w = app.main, list = GetDlgItem(w, IDC_INCOMING);
+    CHECK(show_main(w));
+    send_command(w, IDC_RECEIVER);
+    CHECK_EQ_INT(lv_count(list), 3);
+    CHECK(lv_select(list, 0));
+    post_command(w, IDM_MSG_VIEW);
+    HWND view = wait_dialog(app.pi.dwProcessId, "Message 1 of 3", 5000);
+    if (!CHECK(view != nullptr))
+        return;
+    const struct {
+        int button;
+        const char *caption;
+    } steps[] = {{IDC_VIEW_NEXT, "Message 2 of 3"}, {IDC_VIEW_NEXT, "Message 3 of 3"}, {IDC_VIEW_PREV, "Message 2 of 3"}};
+    for (const auto &step : steps) {
+        PostMessageA(view, WM_COMMAND, step.button, 0);
+        CHECK_MSG(wait_until([&] { return text_of(view) == step.caption; }, 5000), "stepped to %s", step.caption);
+    }
+    CHECK(make_foreground(view));
+    chord({VK_CONTROL}, VK_RETURN);
+    CHECK_MSG(wait_gone(view), "Ctrl+Enter replies and closes the viewer");
+    CHECK(wait_until([&] { return is_checked(w, IDC_SENDER); }, 5000));
+    CHECK_EQ_STR(item_text(w, IDC_RECIPIENT), "ALICE"); // the marked message's sender, not CAROL
+    CHECK_EQ_STR(item_text(w, IDC_MODE_FRAME), "Sender");
+    CHECK(wait_until([&] { return GetForegroundWindow() == w; }, 5000));
+    CHECK(wait_focus_in(GetDlgItem(w, IDC_MESSAGE)));
+    CHECK_EQ_INT(app_exit(app), 0);
+}
+
+// --- Enter ---
+
+E2E_TEST(keys, enter_breaks_lines_in_the_edit_and_sends_from_the_recipient_box)
+{
+    reg_reset();
+    reg_set_text(nullptr, "Last User", "ALICE");
+    Messenger m;
+    if (!CHECK(m.start("enter")))
+        return;
+    HWND w = m.app.main, edit = m.control(IDC_MESSAGE);
+    CHECK(show_main(w));
+    SetWindowTextA(edit, "one");
+    CHECK(make_foreground(w));
+    chord({VK_CONTROL}, 'A');
+    CHECK(wait_focus_in(edit));
+    tap(VK_END);
+    tap(VK_RETURN);
+    type_keys("two");
+    CHECK_MSG(wait_until([&] { return text_of(edit) == "one\r\ntwo"; }, 5000), "Enter is a line break: \"%s\"",
+              text_of(edit).c_str());
+    CHECK_MSG(m.log_lines().empty() && m.calls().empty(), "Enter in the edit sends nothing");
+
+    send_command(w, IDC_SENDER); // focus into the recipient box
+    CHECK(wait_focus_in(m.control(IDC_RECIPIENT)));
+    tap(VK_RETURN);
+    CHECK_MSG(m.wait_sent(1, 1), "Enter in the recipient box presses the default Send button");
+    std::vector<NetCall> calls = m.calls();
+    CHECK(calls.size() == 1 && calls[0] == (NetCall{"ALICE", "one\r\ntwo"}));
+    CHECK_EQ_INT(app_exit(m.app), 0);
+}
+
+E2E_TEST(keys, enter_on_the_incoming_list_views_only_a_selection)
+{
+    reg_reset();
+    fill_messages();
+    App app;
+    if (!CHECK(start_hidden(app)))
+        return;
+    HWND w = app.main, list = GetDlgItem(w, IDC_INCOMING);
+    CHECK(show_main(w));
+    send_command(w, IDC_RECEIVER);
+    CHECK(make_foreground(w));
+    CHECK(wait_focus_in(list));
+    CHECK_EQ_INT(selected_count(list), 0);
+
+    // Nothing selected: the key goes to the list, no viewer opens.
+    tap(VK_RETURN);
+    CHECK(toggle_mode_and_wait(w));
+    CHECK_MSG(wait_dialog(app.pi.dwProcessId, nullptr, 300) == nullptr, "no viewer without a selection");
+    CHECK_EQ_INT(selected_count(list), 0);
+    CHECK_EQ_INT(lv_count(list), 3);
+    send_command(w, IDC_RECEIVER);
+
+    // A modifier with it: not the shortcut either.
+    CHECK(lv_select(list, 1));
+    CHECK(wait_focus_in(list));
+    chord({VK_SHIFT}, VK_RETURN);
+    CHECK(toggle_mode_and_wait(w));
+    CHECK_MSG(wait_dialog(app.pi.dwProcessId, nullptr, 300) == nullptr, "Shift+Enter opens no viewer");
+    send_command(w, IDC_RECEIVER);
+
+    // A selection and Enter alone: the selected message opens.
+    CHECK(wait_focus_in(list));
+    tap(VK_RETURN);
+    HWND view = wait_dialog(app.pi.dwProcessId, "Message 2 of 3", 5000);
+    CHECK_MSG(view != nullptr, "Enter opens the selected message");
+    if (view) {
+        PostMessageA(view, WM_COMMAND, IDOK, 0);
+        CHECK(wait_gone(view));
+    }
+    CHECK_EQ_INT(app_exit(app), 0);
+}
+
+// --- Ctrl+Tab ---
+
+E2E_TEST(keys, ctrl_tab_toggles_also_on_every_repeat)
+{
+    reg_reset();
+    App app;
+    if (!CHECK(start_hidden(app)))
+        return;
+    HWND w = app.main;
+    CHECK(show_main(w));
+    CHECK(make_foreground(w));
+    CHECK(!receiver_mode_shown(w));
+    CHECK_MSG(toggle_mode_and_wait(w), "Ctrl+Tab: Sender to Receiver");
+    CHECK_EQ_STR(item_text(w, IDC_MODE_FRAME), "Receiver");
+    CHECK_MSG(toggle_mode_and_wait(w), "Ctrl+Tab: Receiver to Sender");
+    CHECK_EQ_STR(item_text(w, IDC_MODE_FRAME), "Sender");
+
+    // Held: key-downs without key-ups, each with repeat count 1.
+    key_event(VK_CONTROL, false);
+    for (int i = 1; i <= 5; ++i) {
+        key_event(VK_TAB, false);
+        bool receiver = i % 2 == 1;
+        CHECK_MSG(wait_until([&] { return receiver_mode_shown(w) == receiver; }, 5000), "repeat %d switches", i);
+    }
+    key_event(VK_TAB, true);
+    key_event(VK_CONTROL, true);
+    CHECK(receiver_mode_shown(w));
+    CHECK_EQ_INT(app_exit(app), 0);
+}
+
+E2E_TEST(keys, ctrl_tab_goes_to_an_open_dialog)
+{
+    reg_reset();
+    App app;
+    if (!CHECK(start_hidden(app)))
+        return;
+    HWND w = app.main;
+    CHECK(show_main(w));
+    const struct {
+        int command;
+        const char *title;
+    } dialogs[] = {{IDM_CONFIGURE, "Tolvik Configuration"}, {IDM_MSG_VIEW, "Message View"}};
+    for (const auto &d : dialogs) {
+        post_command(w, d.command);
+        HWND dlg = wait_dialog(app.pi.dwProcessId, d.title, 5000);
+        if (!CHECK_MSG(dlg != nullptr, "%s opened", d.title))
+            continue;
+        CHECK(make_foreground(dlg));
+        HWND before = focus_of(dlg);
+        chord({VK_CONTROL}, VK_TAB);
+        CHECK_MSG(wait_until([&] { return focus_of(dlg) != before; }, 5000), "%s: Ctrl+Tab moves its focus", d.title);
+        CHECK_MSG(!receiver_mode_shown(w), "%s: the mode stays", d.title);
+        CHECK_EQ_STR(item_text(w, IDC_MODE_FRAME), "Send Message");
+        PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+        CHECK(wait_gone(dlg));
+    }
+    CHECK(make_foreground(w));
+    CHECK_MSG(toggle_mode_and_wait(w), "with the dialogs closed Ctrl+Tab switches again");
+    CHECK_EQ_INT(app_exit(app), 0);
+}
+
+// --- Ctrl+A ---
+
+E2E_TEST(keys, ctrl_a_selects_the_message_text_or_every_message)
+{
+    reg_reset();
+    App app;
+    if (!CHECK(start_hidden(app)))
+        return;
+    HWND w = app.main, edit = GetDlgItem(w, IDC_MESSAGE), list = GetDlgItem(w, IDC_INCOMING);
+    CHECK(show_main(w));
+
+    // Sender mode: the message edit takes the focus with all of its text selected.
+    SetWindowTextA(edit, "hello world");
+    send_command(w, IDC_SENDER);
+    CHECK(make_foreground(w));
+    CHECK(wait_focus_in(GetDlgItem(w, IDC_RECIPIENT)));
+    chord({VK_CONTROL}, 'A');
+    CHECK(wait_focus_in(edit));
+    DWORD sel = static_cast<DWORD>(SendMessageA(edit, EM_GETSEL, 0, 0));
+    CHECK_EQ_INT(LOWORD(sel), 0);
+    CHECK_EQ_INT(HIWORD(sel), 11);
+    CHECK_EQ_STR(text_of(edit), "hello world");
+
+    // Receiver mode with an empty list: only the focus moves. The focus is first put on the
+    // Receiver button (pressed, then released off it, so it is not clicked).
+    send_command(w, IDC_RECEIVER);
+    POINT on = control_centre(w, IDC_RECEIVER);
+    mouse_move_to(on);
+    mouse_left(false);
+    mouse_move_to(POINT{on.x, on.y + 200});
+    mouse_left(true);
+    CHECK(wait_focus_in(GetDlgItem(w, IDC_RECEIVER)));
+    chord({VK_CONTROL}, 'A');
+    CHECK_MSG(wait_focus_in(list), "Ctrl+A moves the focus to the incoming list");
+    CHECK(receiver_mode_shown(w));
+    CHECK_EQ_INT(lv_count(list), 0);
+    CHECK_EQ_STR(item_text(w, IDC_STATUS), "Total messages: 0");
+    CHECK_EQ_STR(text_of(edit), "hello world");
+    CHECK_EQ_INT(app_exit(app), 0);
+
+    // Receiver mode with messages: every item selected, the first one focused.
+    harness_after_case();
+    fill_messages();
+    App again;
+    if (!CHECK(start_hidden(again)))
+        return;
+    w = again.main;
+    list = GetDlgItem(w, IDC_INCOMING);
+    CHECK(show_main(w));
+    send_command(w, IDC_RECEIVER);
+    CHECK(make_foreground(w));
+    chord({VK_CONTROL}, 'A');
+    CHECK_MSG(wait_until([&] { return selected_count(list) == 3; }, 5000), "all three selected");
+    CHECK(lv_state(list, 0, LVIS_FOCUSED) & LVIS_FOCUSED);
+    CHECK(wait_focus_in(list));
+    CHECK_MSG(wait_until([&] { return enabled(w, IDC_REPLY) && enabled(w, IDC_DELETE); }, 3000),
+              "the selection enables Reply and Delete");
+    CHECK_EQ_INT(app_exit(again), 0);
+}

@@ -1,0 +1,314 @@
+#!/usr/bin/env python3
+"""msgpeer.py - a scripted messenger peer for the interop test (Python 3 standard library only).
+
+  send    HOST PORT TO [--from F] [--text T] [--bind SRC] [--no-session]
+          sends one message (session request, then 0xD5/0xD7.../0xD6); exit 0 when every reply is a success
+  refused HOST PORT [--bind SRC]
+          exit 0 when the service closes a new connection without answering a session request
+  hostile HOST PORT NAME
+          malformed, lying, silent, slow and flooding clients; then one proper message from "hostile" with the
+          text "still up"; prints "ok"/"not ok" lines, exit status = number of failures
+
+Every wait is bounded; traffic goes only to the HOST given (the tests use 127.0.0.0/8 only).
+"""
+import socket
+import struct
+import sys
+import time
+
+WAIT = 15.0  # generous bound for anything the service should do "at once" or after its time-outs
+
+
+def encode_name(name, suffix):
+    raw = name.upper().encode("ascii")[:15].ljust(15, b" ") + bytes([suffix])
+    letters = bytes(b for c in raw for b in (0x41 + (c >> 4), 0x41 + (c & 15)))
+    return b"\x20" + letters + b"\x00"
+
+
+def session_request(called, calling="MSGPEER"):
+    return struct.pack(">BBH", 0x81, 0, 68) + encode_name(called, 3) + encode_name(calling, 0)
+
+
+def frame(payload):
+    return struct.pack(">BBH", 0, (len(payload) >> 16) & 1, len(payload) & 0xFFFF) + payload
+
+
+def smb(cmd, words=b"", data=b""):
+    header = b"\xffSMB" + bytes([cmd]) + b"\0" * 27
+    return header + bytes([len(words) // 2]) + words + struct.pack("<H", len(data)) + data
+
+
+def start(sender, to):
+    return frame(smb(0xD5, b"", b"\x04" + sender + b"\0\x04" + to + b"\0"))
+
+
+def text_block(data, group=1):
+    return frame(smb(0xD7, struct.pack("<H", group), b"\x01" + struct.pack("<H", len(data)) + data))
+
+
+def end(group=1):
+    return frame(smb(0xD6, struct.pack("<H", group)))
+
+
+def connect(host, port, bind=None):
+    s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    s.settimeout(WAIT)
+    if bind:
+        s.bind((bind, 0))
+    s.connect((host, port))
+    return s
+
+
+def read_frame(s):
+    """One session frame as (type, payload); None when the peer closed or reset."""
+    try:
+        head = b""
+        while len(head) < 4:
+            chunk = s.recv(4 - len(head))
+            if not chunk:
+                return None
+            head += chunk
+        length = ((head[1] & 1) << 16) | struct.unpack(">H", head[2:])[0]
+        body = b""
+        while len(body) < length:
+            chunk = s.recv(length - len(body))
+            if not chunk:
+                return None
+            body += chunk
+        return head[0], body
+    except (ConnectionError, socket.timeout, OSError):
+        return None
+
+
+def closed_by_peer(s, within=WAIT):
+    """True when the peer closes (or resets) the connection within the bound, without sending anything."""
+    s.settimeout(within)
+    try:
+        return s.recv(1) == b""
+    except ConnectionError:
+        return True
+    except (socket.timeout, OSError):
+        return False
+
+
+def smb_status(payload):
+    return struct.unpack("<I", payload[5:9])[0] if payload and len(payload) >= 9 else None
+
+
+def send_message(host, port, to, sender="msgpeer", text="hello", bind=None, session=True):
+    """'ok', or what went wrong."""
+    try:
+        s = connect(host, port, bind)
+    except OSError as e:
+        return "connect: %s" % e
+    try:
+        if session:
+            s.sendall(session_request(to))
+            r = read_frame(s)
+            if r is None:
+                return "closed before the session answer"
+            if r[0] != 0x82:
+                return "session refused %s" % r[1].hex()
+        steps = [start(sender.encode(), to.encode())]
+        data = text.encode("cp850")
+        steps += [text_block(data[i:i + 127]) for i in range(0, max(len(data), 1), 127)]
+        steps.append(end())
+        for step in steps:
+            s.sendall(step)
+            r = read_frame(s)
+            if r is None:
+                return "closed"
+            if smb_status(r[1]) != 0:
+                return "smb error %08x" % smb_status(r[1])
+        return "ok"
+    except OSError as e:
+        return "error: %s" % e
+    finally:
+        s.close()
+
+
+class Checks:
+    def __init__(self):
+        self.failed = 0
+
+    def check(self, what, cond):
+        print(("ok - " if cond else "not ok - ") + what, flush=True)
+        if not cond:
+            self.failed += 1
+
+
+def hostile(host, port, name):
+    c = Checks()
+    to = name.encode()
+
+    def dropped_after(data, session=True):
+        s = connect(host, port)
+        try:
+            if session:
+                s.sendall(session_request(name))
+                if read_frame(s) != (0x82, b""):
+                    return False
+            s.sendall(data)
+            while True:  # replies the service still sends are fine; it must end the connection
+                r = read_frame(s)
+                if r is None:
+                    return True
+        finally:
+            s.close()
+
+    def replies_error(data, started=True):
+        s = connect(host, port)
+        try:
+            s.sendall(session_request(name))
+            read_frame(s)
+            if started:
+                s.sendall(start(b"hostile", to))
+                read_frame(s)
+            s.sendall(data)
+            r = read_frame(s)
+            return r is not None and r[0] == 0 and smb_status(r[1]) not in (None, 0)
+        finally:
+            s.close()
+
+    # Truncated packets: the connection ends, the service stays.
+    for label, data in [("a 2-byte session header", b"\x81\x00"),
+                        ("half a session request", session_request(name)[:30])]:
+        s = connect(host, port)
+        s.sendall(data)
+        s.shutdown(socket.SHUT_WR)
+        c.check("truncated: %s then EOF is dropped" % label, closed_by_peer(s))
+        s.close()
+    c.check("truncated: an SMB frame shorter than an SMB header is dropped", dropped_after(frame(b"\xffSMB\xd5")))
+    c.check("lying: a frame that announces 128 KiB is dropped",
+            dropped_after(struct.pack(">BBH", 0, 1, 0xFFFF) + b"x" * 100))
+    c.check("lying: a session request whose length says 0x45 is dropped",
+            dropped_after(struct.pack(">BBH", 0x81, 0, 0x45) + b"A" * 0x45, session=False))
+    lying_bytes = b"\xffSMB\xd5" + b"\0" * 27 + b"\x00" + struct.pack("<H", 500) + b"\x04hostile\0"
+    c.check("lying: a ByteCount beyond the packet is dropped", dropped_after(frame(lying_bytes)))
+    lying_words = b"\xffSMB\xd7" + b"\0" * 27 + b"\x40"
+    c.check("lying: a WordCount beyond the packet is dropped", dropped_after(frame(lying_words)))
+    c.check("lying: a text block longer than its packet gets an error reply",
+            replies_error(frame(smb(0xD7, b"\1\0", b"\x01" + struct.pack("<H", 900) + b"short"))))
+    c.check("lying: a start without the To terminator gets an error reply",
+            replies_error(frame(smb(0xD5, b"", b"\x04hostile\0\x04" + to))))
+    c.check("a text block outside a message gets an error reply",
+            replies_error(text_block(b"never shown: orphan"), started=False))
+    c.check("an end outside a message gets an error reply", replies_error(end(), started=False))
+
+    # A message cut off before its end is never shown.
+    s = connect(host, port)
+    s.sendall(session_request(name))
+    read_frame(s)
+    for step in (start(b"hostile", to), text_block(b"never shown: unfinished")):
+        s.sendall(step)
+        read_frame(s)
+    s.close()
+    # An oversized message is refused when it passes the limit.
+    s = connect(host, port)
+    s.sendall(session_request(name))
+    read_frame(s)
+    s.sendall(start(b"hostile", to))
+    read_frame(s)
+    refused = False
+    for _ in range(60):
+        s.sendall(text_block(b"never shown: too long " * 5))
+        r = read_frame(s)
+        if r is None or smb_status(r[1]) != 0:
+            refused = True
+            break
+    c.check("a message of more than 3200 bytes is refused", refused)
+    s.close()
+    # A well-formed message for another name on a plain connection is not shown.
+    c.check("a message for a name not ours is refused",
+            send_message(host, port, "NOTBOB", text="never shown: not ours", session=False) != "ok")
+    c.check("a session request for a name not ours is answered 'called name not present'",
+            send_message(host, port, "NOTBOB", text="never shown") == "session refused 82")
+
+    # Silent, slow and flooding clients.
+    s = connect(host, port)
+    began = time.monotonic()
+    c.check("a connection that never sends is closed", closed_by_peer(s, WAIT))
+    c.check("... after the idle time-out, not at once", time.monotonic() - began >= 1.0)
+    s.close()
+    s = connect(host, port)
+    s.sendall(session_request(name))
+    read_frame(s)
+    began, gone = time.monotonic(), False
+    dribble = struct.pack(">BBH", 0, 0, 4000) + b"x" * 4000  # a frame that would take an hour
+    for b in dribble:
+        try:
+            s.sendall(bytes([b]))
+            s.settimeout(1.0)
+            if s.recv(64) == b"":
+                gone = True
+                break
+        except socket.timeout:
+            pass
+        except OSError:
+            gone = True
+            break
+        if time.monotonic() - began > 60:
+            break
+    c.check("a sender that dribbles one byte a second is cut off by the session limit", gone)
+    s.close()
+
+    flood = []
+    for _ in range(100):
+        try:
+            flood.append(connect(host, port))
+        except OSError:
+            pass
+    c.check("100 connections at once are taken or refused (%d connected)" % len(flood), len(flood) > 0)
+    time.sleep(1.0)
+    still_open = 0
+    for s in flood:
+        s.setblocking(False)
+        try:
+            if s.recv(1) != b"":
+                still_open += 1
+        except BlockingIOError:
+            still_open += 1
+        except OSError:
+            pass
+    c.check("at most 32 of them are kept (%d kept)" % still_open, still_open <= 32)
+    for s in flood:
+        s.close()
+    time.sleep(0.5)
+    c.check("the service still delivers a proper message",
+            send_message(host, port, name, sender="hostile", text="still up") == "ok")
+    return c.failed
+
+
+def main(argv):
+    if len(argv) < 3:
+        print(__doc__)
+        return 2
+    cmd, host, port = argv[0], argv[1], int(argv[2])
+    opts = {"--from": "msgpeer", "--text": "hello", "--bind": None}
+    session = "--no-session" not in argv
+    rest = [a for a in argv[3:] if a != "--no-session"]
+    positional = []
+    i = 0
+    while i < len(rest):
+        if rest[i] in opts and i + 1 < len(rest):
+            opts[rest[i]] = rest[i + 1]
+            i += 2
+        else:
+            positional.append(rest[i])
+            i += 1
+    if cmd == "send":
+        result = send_message(host, port, positional[0], opts["--from"], opts["--text"], opts["--bind"], session)
+        print(result)
+        return 0 if result == "ok" else 1
+    if cmd == "refused":
+        s = connect(host, port, opts["--bind"])
+        s.sendall(session_request("ANY"))
+        return 0 if read_frame(s) is None else 1
+    if cmd == "hostile":
+        return hostile(host, port, positional[0])
+    print(__doc__)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

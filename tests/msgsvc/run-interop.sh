@@ -1,0 +1,294 @@
+#!/bin/bash
+# run-interop.sh BUILD_DIR - messenger interop on loopback with real peers. Two "computers" (Wine prefixes
+# ALICE on 127.0.0.2 and BOB on 127.0.0.3, each with tolvik.exe, msgsvc.exe and our netapi32.dll) message
+# each other; Samba's smbclient sends to BOB and a private smbd on 127.0.0.4 receives from ALICE; a hostile
+# client attacks BOB's service; source filtering and the rate limit are checked. Broadcast and DNS
+# resolution are off: no packet leaves 127.0.0.0/8. Prints "N passed, N failed"; exit status 1 on a failure.
+# INTEROP_KEEP=1 keeps the prefixes and logs for a look afterwards.
+# Ports 139/137 when run as root (or with CAP_NET_BIND_SERVICE), else 1139/1137 (no session requests then).
+set -u
+BUILD=$(cd "$1" && pwd)
+HERE=$(cd "$(dirname "$0")" && pwd)
+ROOT=$(cd "$HERE/../.." && pwd)
+. "$ROOT/wine/wine-env.sh"
+
+WORK=$(mktemp -d /tmp/tolvik-interop.XXXXXX)
+PREFIXES=()
+SMBD_PID=
+PASSED=0
+FAILED=0
+if [ "$(id -u)" -eq 0 ]; then PORT=139 NAMEPORT=137; else PORT=1139 NAMEPORT=1137; fi
+# Wine binds a UDP socket for a local address to 0.0.0.0 (to let broadcasts in), so two services on one
+# machine cannot share the name port: BOB answers name queries on another one.
+BOB_NAMEPORT=$((NAMEPORT + 1000))
+
+cleanup() {
+    local p
+    for p in "${PREFIXES[@]}"; do WINEPREFIX=$p "$WINESERVER64" -k >/dev/null 2>&1 || true; done
+    if [ -n "$SMBD_PID" ]; then kill "$SMBD_PID" 2>/dev/null; wait "$SMBD_PID" 2>/dev/null; fi
+    WINEPREFIX= tolvik_wine_stop
+    if [ -n "${INTEROP_KEEP:-}" ]; then echo "kept $WORK"; else rm -rf "$WORK"; fi
+}
+trap cleanup EXIT
+
+ok() { PASSED=$((PASSED + 1)); echo "ok - $*"; }
+not_ok() { FAILED=$((FAILED + 1)); echo "not ok - $*"; }
+check() { local what=$1; shift; if "$@"; then ok "$what"; else not_ok "$what"; fi; }
+winpath() { echo "Z:${1//\//\\}"; }
+prefix_of() { echo "$WORK/$1"; }
+
+# make_computer NAME IP COMPUTERNAME: a prefix with Tolvik, the service and its configuration.
+make_computer() {
+    local name=$1 ip=$2 computer=$3 p
+    p=$(prefix_of "$name")
+    PREFIXES+=("$p")
+    tolvik_prefix_create "$p" "$BUILD/tolviknp.dll"
+    cp "$BUILD/tolvik.exe" "$BUILD/msgsvc/msgsvc.exe" "$BUILD/msgsvc/netapi32.dll" "$BUILD/msgsvc/msgsvc_peer.exe" \
+        "$BUILD/msgsvc/msgsvc_bench.exe" "$p/drive_c/tolvik/"
+    # Our netapi32.dll, not Wine's stub, for the programs that send.
+    local exe
+    for exe in tolvik.exe msgsvc_bench.exe; do
+        "$WINE64" reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe\\DllOverrides" /v netapi32 /d native,builtin /f \
+            >/dev/null
+    done
+    write_ini "$name" "$ip" "$computer" ""
+    "$WINESERVER64" -w
+}
+
+# write_ini NAME IP COMPUTERNAME EXTRA_SERVICE_LINES
+write_ini() {
+    local name=$1 ip=$2 computer=$3 extra=$4 p
+    p=$(prefix_of "$name")
+    cat >"$p/drive_c/tolvik/msgsvc.ini" <<EOF
+[service]
+address=$ip
+port=$PORT
+nameport=${NAMEPORT_OF:-$NAMEPORT}
+user=$name
+computer=$computer
+idle=3
+$extra
+[resolve]
+lmhosts=lmhosts
+nameservers=$NAMESERVERS
+broadcast=no
+dns=no
+timeout=2000
+EOF
+}
+
+# service_start NAME: starts msgsvc.exe in the prefix and waits until it listens.
+service_start() {
+    local p log
+    p=$(prefix_of "$1")
+    log=$p/drive_c/tolvik/msgsvc.log
+    local before=0
+    [ -f "$log" ] && before=$(grep -c 'listening on\|cannot listen' "$log")
+    WINEPREFIX=$p "$WINE64" 'C:\tolvik\msgsvc.exe' >/dev/null 2>&1 &
+    local i
+    for i in $(seq 1 300); do
+        if [ -f "$log" ] && [ "$(grep -c 'listening on\|cannot listen' "$log")" -gt "$before" ]; then
+            tail -n 1 "$log" | grep -q 'listening on' && return 0
+            cat "$log" >&2
+            return 1
+        fi
+        sleep 0.1
+    done
+    echo "msgsvc.exe of $1 did not start" >&2
+    return 1
+}
+
+service_stop() {
+    local p
+    p=$(prefix_of "$1")
+    WINEPREFIX=$p "$WINE64" 'C:\tolvik\msgsvc.exe' --stop >/dev/null 2>&1
+    local i
+    for i in $(seq 1 100); do
+        tail -n 1 "$p/drive_c/tolvik/msgsvc.log" 2>/dev/null | grep -q 'stopped' && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+service_alive() { tail -n 1 "$(prefix_of "$1")/drive_c/tolvik/msgsvc.log" | grep -vq 'stopped'; }
+
+# peer_case NAME CASE [VAR=VALUE...]: runs one case of the interop driver in NAME's prefix.
+peer_case() {
+    local name=$1 case=$2 p out
+    shift 2
+    p=$(prefix_of "$name")
+    out=$(env "$@" WINEPREFIX="$p" "$WINE64" 'C:\tolvik\msgsvc_peer.exe' --exe 'C:\tolvik\tolvik.exe' \
+        --suite peer --case "$case" 2>&1)
+    if echo "$out" | grep -q '^1 passed, 0 failed'; then return 0; fi
+    echo "$out" | grep -v '^\[ RUN' >&2
+    return 1
+}
+
+# expect_messages NAME [FROM<TAB>TO<TAB>TEXT ...]: NAME's Tolvik files exactly these messages.
+expect_messages() {
+    local name=$1 file
+    shift
+    file=$WORK/expect-$name-$RANDOM.txt
+    : >"$file"
+    local line
+    for line in "$@"; do printf '%s\n' "$line" >>"$file"; done
+    peer_case "$name" receive PEER_EXPECT_FILE="$(winpath "$file")" PEER_WAIT=30
+}
+
+send_from() { peer_case "$1" send PEER_TO="$2" PEER_TEXT="$3" PEER_EXPECT="$4"; }
+logged() { grep -q "$2" "$(prefix_of "$1")/drive_c/tolvik/msgsvc.log"; }
+
+tolvik_display_start || exit 1
+TAB=$'\t'
+NOTFOUND="Failed: The user name could not be found."
+
+# ---- Two computers -----------------------------------------------------------------------------------------
+NAMESERVERS=127.0.0.3:$BOB_NAMEPORT make_computer ALICE 127.0.0.2 ALICEPC
+NAMESERVERS=127.0.0.2:$NAMEPORT NAMEPORT_OF=$BOB_NAMEPORT make_computer BOB 127.0.0.3 BOBPC
+printf '127.0.0.3 BOB\n127.0.0.4 SMBPEER\n127.0.0.3 GHOST #PRE\n127.0.0.5 IVAN\n' >"$(prefix_of ALICE)/drive_c/tolvik/lmhosts"
+printf '127.0.0.2 ALICE\r\n' >"$(prefix_of BOB)/drive_c/tolvik/lmhosts"
+check "ALICE's service listens on 127.0.0.2:$PORT" service_start ALICE
+check "BOB's service listens on 127.0.0.3:$PORT" service_start BOB
+
+check "ALICE sends to BOB (LMHOSTS entry)" send_from ALICE BOB 'Hello Bob\nsecond line' Done
+check "ALICE sends to BOBPC (name query to BOB's name service)" send_from ALICE BOBPC 'To the computer' Done
+check "BOB's Tolvik files both messages from ALICE" \
+    expect_messages BOB "ALICE${TAB}BOB${TAB}Hello Bob\nsecond line" "ALICE${TAB}BOBPC${TAB}To the computer"
+check "BOB replies to ALICE" send_from BOB ALICE 'Hi Alice' Done
+check "ALICE's Tolvik files the reply from BOB" expect_messages ALICE "BOB${TAB}ALICE${TAB}Hi Alice"
+check "a name no one owns is not found" send_from ALICE NOBODY 'anyone?' "$NOTFOUND"
+check "a computer without that messenger name answers 'not present'" send_from ALICE GHOST 'boo' "$NOTFOUND"
+check "BOB's service logged the refused session for GHOST" logged BOB 'called name GHOST<03> not present'
+check "nothing arrived for the names no one owns" expect_messages BOB
+
+# ---- Samba as a peer ---------------------------------------------------------------------------------------
+# smbclient_send NAME IP TEXT: smbclient -M as user carol from computer SAMBAPC; its SMB-level failures go to
+# stderr with exit code 0, so any output but the prompt is a failure.
+smbclient_send() {
+    local out rc
+    out=$(printf '%s' "$3" | timeout 30 smbclient -s /dev/null -M "$1" -I "$2" -p "$PORT" -U carol -N -n SAMBAPC 2>&1)
+    rc=$?
+    out=$(echo "$out" | grep -v '^Type your message')
+    [ $rc -eq 0 ] && [ -z "$out" ] && return 0
+    echo "smbclient: rc $rc: $out" >&2
+    return 1
+}
+
+# smbd_start DIR: a private smbd on 127.0.0.4 whose message command appends to DIR/box/inbox and DIR/box/meta.
+smbd_start() {
+    local d=$1
+    [ -n "$d" ] || return 1
+    mkdir -p "$d"/{run,lock,state,cache,private,ncalrpc,box}
+    # The message command runs as the guest account: it must reach and write the box.
+    chmod 711 "$WORK" "$d"
+    chmod 1777 "$d/box"
+    cat >"$d/smb.conf" <<SMBCONF
+[global]
+  netbios name = SMBPEER
+  server role = standalone server
+  interfaces = 127.0.0.4/8
+  bind interfaces only = yes
+  smb ports = $PORT
+  server min protocol = NT1
+  message command = /bin/sh -c 'cat %s >> $d/box/inbox; echo "%f" >> $d/box/meta; rm %s' &
+  pid directory = $d/run
+  lock directory = $d/lock
+  state directory = $d/state
+  cache directory = $d/cache
+  private dir = $d/private
+  ncalrpc dir = $d/ncalrpc
+  log file = $d/log.smbd
+  load printers = no
+  printcap name = /dev/null
+  disable spoolss = yes
+SMBCONF
+    # Its own session: smbd ends its whole process group when it stops.
+    setsid smbd -F --no-process-group --debug-stdout -d 3 -s "$d/smb.conf" </dev/null >"$d/out.log" 2>&1 &
+    SMBD_PID=$!
+    local i
+    for i in $(seq 1 150); do
+        grep -q 'waiting for connections' "$d/out.log" && return 0
+        kill -0 "$SMBD_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    tail -n 20 "$d/out.log" >&2
+    return 1
+}
+
+# file_becomes FILE CONTENT: waits (bounded) until FILE holds exactly CONTENT.
+file_becomes() {
+    local i
+    for i in $(seq 1 150); do
+        [ -f "$1" ] && [ "$(cat "$1")" = "$2" ] && return 0
+        sleep 0.1
+    done
+    echo "$1 holds: $(od -c "$1" 2>/dev/null | head -5)" >&2
+    return 1
+}
+
+LONG="Samba sends this in blocks of at most 127 bytes. $(printf 'x%.0s' $(seq 1 150))
+second line: the line break arrives as CR LF.
+$(printf 'y%.0s' $(seq 1 120)) the end"
+LONG_ESCAPED=${LONG//$'\n'/\\n}
+if command -v smbd >/dev/null && command -v smbclient >/dev/null; then
+    check "smbclient -M sends a short message to BOB" smbclient_send BOB 127.0.0.3 'Short one'
+    check "smbclient -M sends a ${#LONG}-byte message to BOB" smbclient_send BOB 127.0.0.3 "$LONG"
+    check "BOB's Tolvik files both from carol" \
+        expect_messages BOB "carol${TAB}BOB${TAB}Short one" "carol${TAB}BOB${TAB}$LONG_ESCAPED"
+    SMBDIR=$WORK/smbd
+    if check "a private smbd listens on 127.0.0.4:$PORT" smbd_start "$SMBDIR"; then
+        check "ALICE sends to SMBPEER" send_from ALICE SMBPEER 'Hello Samba\nfrom Tolvik' Done
+        # smbd drops the CRs of the CR LF line breaks before it hands the text over.
+        check "smbd's message command gets the text" file_becomes "$SMBDIR/box/inbox" $'Hello Samba\nfrom Tolvik'
+        check "... from ALICE" file_becomes "$SMBDIR/box/meta" ALICE
+        kill "$SMBD_PID" 2>/dev/null
+        wait "$SMBD_PID" 2>/dev/null
+        SMBD_PID=
+    fi
+else
+    not_ok "Samba peers: smbd and smbclient are not installed (scripts/deps.sh installs them)"
+fi
+
+# ---- A Russian system ---------------------------------------------------------------------------------------
+# IVAN's programs run under the Windows-1251 code page: Russian popup title and header, which Tolvik parses.
+ru() { LC_ALL=ru_RU.CP1251 PEER_RUSSIAN=1 "$@"; }
+if locale -a 2>/dev/null | grep -qix 'ru_RU.cp1251'; then
+    NAMESERVERS= NAMEPORT_OF=$((NAMEPORT + 2000)) ru make_computer IVAN 127.0.0.5 IVANPC
+    check "IVAN's service listens on 127.0.0.5:$PORT" ru service_start IVAN
+    check "ALICE sends to IVAN" send_from ALICE IVAN 'Hello Ivan' Done
+    if command -v smbclient >/dev/null; then
+        check "smbclient -M sends to IVAN" smbclient_send IVAN 127.0.0.5 'Privet'
+        check "IVAN's Tolvik files both under the Russian header" \
+            ru expect_messages IVAN "ALICE${TAB}IVAN${TAB}Hello Ivan" "carol${TAB}IVAN${TAB}Privet"
+    fi
+else
+    not_ok "Russian system: the ru_RU.CP1251 locale is missing (scripts/deps.sh generates it)"
+fi
+
+# ---- Hostile peers -----------------------------------------------------------------------------------------
+hostile_out=$(python3 "$HERE/msgpeer.py" hostile 127.0.0.3 "$PORT" BOB 2>&1)
+while IFS= read -r line; do
+    case $line in
+        "ok - "*) ok "hostile: ${line#ok - }" ;;
+        "not ok - "*) not_ok "hostile: ${line#not ok - }" ;;
+        *) [ -n "$line" ] && not_ok "hostile: $line" ;;
+    esac
+done <<<"$hostile_out"
+check "BOB's Tolvik files only the one proper message" expect_messages BOB "hostile${TAB}BOB${TAB}still up"
+
+# ---- Source filtering and rate limit -----------------------------------------------------------------------
+check "BOB's service stops on request" service_stop BOB
+NAMESERVERS=127.0.0.2:$NAMEPORT NAMEPORT_OF=$BOB_NAMEPORT write_ini BOB 127.0.0.3 BOBPC $'allow=127.0.0.2\nrate=2'
+check "BOB's service restarts allowing 127.0.0.2 only, 2 messages a minute" service_start BOB
+check "a session from 127.0.0.3 is refused" python3 "$HERE/msgpeer.py" refused 127.0.0.3 "$PORT" --bind 127.0.0.3
+check "... and logged" logged BOB 'refused 127.0.0.3:[0-9]*: source not allowed'
+check "ALICE (127.0.0.2) sends a first message" send_from ALICE BOB 'rate one' Done
+check "ALICE sends a second message" send_from ALICE BOB 'rate two' Done
+check "a third message within the minute is refused" \
+    send_from ALICE BOB 'rate three' 'Failed: A general failure occurred in the network hardware.'
+check "... and logged" logged BOB 'refused 127.0.0.2:[0-9]*: over its message rate'
+check "BOB's Tolvik files the two messages within the rate only" \
+    expect_messages BOB "ALICE${TAB}BOB${TAB}rate one" "ALICE${TAB}BOB${TAB}rate two"
+
+echo "$PASSED passed, $FAILED failed"
+[ "$FAILED" -eq 0 ]
