@@ -41,6 +41,8 @@ static void set_button_icon(HWND hwnd, int id, int iconId)
 {
     HWND button = GetDlgItem(hwnd, id);
     SendMessageA(button, BM_SETSTYLE, BS_ICON, TRUE);
+    // BM_SETSTYLE changes only the button type; the icon style bit is set on the window.
+    SetWindowLongA(button, GWL_STYLE, GetWindowLongA(button, GWL_STYLE) | BS_ICON);
     HICON icon = static_cast<HICON>(LoadImageA(g_instance, MAKEINTRESOURCEA(iconId), IMAGE_ICON, 16, 16, 0));
     SendMessageA(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
 }

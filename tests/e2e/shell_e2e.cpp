@@ -474,13 +474,13 @@ E2E_TEST(shell, typing_a_recipient_loads_only_with_load_on_edit)
         reg_reset();
         fill_history();
         reg_set_dword(nullptr, "LoadMsgOnUserEdit", loadOnEdit);
-        App app;
-        if (!CHECK(start_hidden(app)))
+        App app; // ended within the iteration: the harness must not see it after it is gone
+        if (!CHECK(start_hidden(app)) || !CHECK(show_main(app.main))) {
+            harness_after_case();
             return;
+        }
         HWND w = app.main, recipient = GetDlgItem(w, IDC_RECIPIENT), edit = GetDlgItem(w, IDC_MESSAGE),
              box = GetDlgItem(w, IDC_SENTMESSAGES);
-        if (!CHECK(show_main(w)))
-            return;
         send_command(w, IDC_SENDER); // focus into the recipient box
         SetWindowTextA(recipient, "");
         EnableWindow(GetDlgItem(w, IDC_SEND), FALSE);
