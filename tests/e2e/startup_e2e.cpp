@@ -63,6 +63,14 @@ E2E_TEST(startup, collapses_hides_and_adds_tray_icon)
     CHECK_EQ_STR(item_text(w, 1003), "Send Message");
     CHECK_EQ_INT(SendDlgItemMessageA(w, 1035, BM_GETCHECK, 0, 0), BST_CHECKED);
     CHECK_MSG(!enabled(w, 1001), "Send starts disabled with an empty recipient box");
+    // The Receiver-mode buttons show icons, the two history buttons bitmaps.
+    for (int id : {1041, 1038, 1039, 1040}) {
+        HWND button = GetDlgItem(w, id);
+        CHECK_MSG(GetWindowLongA(button, GWL_STYLE) & BS_ICON, "button %d has the icon style", id);
+        CHECK_MSG(SendMessageA(button, BM_GETIMAGE, IMAGE_ICON, 0) != 0, "button %d has its icon", id);
+    }
+    for (int id : {1067, 1068})
+        CHECK_MSG(SendDlgItemMessageA(w, id, BM_GETIMAGE, IMAGE_BITMAP, 0) != 0, "button %d has its bitmap", id);
     CHECK_EQ_INT(app_exit(app), 0);
     CHECK_MSG(!tray_has("Tolvik"), "Exit removes the tray icon");
 }
