@@ -168,6 +168,7 @@ static void on_init_dialog(HWND hwnd)
     GetWindowRect(hwnd, &g_main.startRect); // 23
     g_main.startWidth = g_main.startRect.right - g_main.startRect.left;
     g_main.startHeight = g_main.startRect.bottom - g_main.startRect.top;
+    tooltips_record_rects(hwnd);
 
     SetWindowLongA(hwnd, GWL_EXSTYLE, GetWindowLongA(hwnd, GWL_EXSTYLE) | WS_EX_TOOLWINDOW); // 24
     SetWindowLongA(hwnd, GWL_STYLE, 0);

@@ -34,6 +34,7 @@ void layout_place_bitmap_buttons(HWND hwnd);
 void keyboard_install();
 
 // tooltips.cpp
+void tooltips_record_rects(HWND hwnd);     // before the window collapses
 void tooltips_create(HWND hwnd);
 
 #endif

@@ -23,7 +23,18 @@ static constexpr Tool kTools[] = {
     {IDC_DELETEALL, "Delete all messages"},
 };
 
-// Tools keep the rectangles their controls had at registration, also after resizing.
+// Client rectangles of the controls at the window's start size. The tools are registered
+// after the window has collapsed to nothing, when several controls are laid out empty, so
+// the rectangles are taken before the collapse.
+static RECT s_startRects[sizeof kTools / sizeof kTools[0]];
+
+void tooltips_record_rects(HWND hwnd)
+{
+    for (size_t i = 0; i < sizeof kTools / sizeof kTools[0]; ++i)
+        GetClientRect(GetDlgItem(hwnd, kTools[i].id), &s_startRects[i]);
+}
+
+// Tools keep the rectangles their controls had at the start size, also after resizing.
 void tooltips_create(HWND hwnd)
 {
     INITCOMMONCONTROLSEX icc = {8, ICC_WIN95_CLASSES};
@@ -32,14 +43,15 @@ void tooltips_create(HWND hwnd)
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr,
                                g_instance, nullptr);
     SetWindowPos(tip, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    for (const Tool &tool : kTools) {
+    for (size_t i = 0; i < sizeof kTools / sizeof kTools[0]; ++i) {
+        const Tool &tool = kTools[i];
         HWND control = GetDlgItem(hwnd, tool.id);
         TOOLINFOA info = {};
         info.cbSize = TTTOOLINFOA_V2_SIZE; // 44 bytes on 32-bit Windows: the record up to lParam
         info.uFlags = TTF_SUBCLASS;
         info.hwnd = control;
         info.uId = 0;
-        GetClientRect(control, &info.rect);
+        info.rect = s_startRects[i];
         info.hinst = g_instance;
         info.lpszText = const_cast<char *>(tool.text);
         SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));

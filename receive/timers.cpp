@@ -46,7 +46,10 @@ void timer_on_tick(HWND hwnd, UINT_PTR id)
     switch (id) {
     case TIMER_MONITOR: capture_step(hwnd); break;
     case TIMER_HIDE:
-        ShowWindow(hwnd, SW_HIDE);
+        // A window the user already brought up (tray icon, second instance) in the first
+        // 100 ms has its full frame and stays up.
+        if (!g_main.fullFrame)
+            ShowWindow(hwnd, SW_HIDE);
         KillTimer(hwnd, TIMER_HIDE);
         break;
     case TIMER_ANIMATION: animation_tick(hwnd); break;

@@ -341,14 +341,17 @@ E2E_TEST(layout, eleven_tools_as_registered)
         CHECK_MSG(got[i].flags & TTF_SUBCLASS, "tool %d subclasses its control (flags %u)", got[i].id, got[i].flags);
         CHECK_MSG(!(got[i].flags & TTF_IDISHWND), "tool %d is found by its rectangle", got[i].id);
     }
-    // Controls the collapse does not resize are registered with their client rectangles. (The
-    // recipient box, the sent-messages box and the mode buttons are registered while the
-    // window is collapsed, so with the empty widths the collapse gave them.)
+    // Controls the collapse does not resize are registered with their client rectangles.
     for (size_t i : {0u, 1u, 2u, 7u, 8u, 9u, 10u}) {
         SIZE c = client_size(GetDlgItem(w, got[i].id));
         CHECK_MSG(same_rect(got[i].rect, RECT{0, 0, c.cx, c.cy}), "tool %d rectangle %s, control client %ldx%ld",
                   got[i].id, rect_text(got[i].rect).c_str(), c.cx, c.cy);
     }
+    // The recipient box, the sent-messages box and the mode buttons are laid out empty while
+    // the window is collapsed; their tools keep the rectangles of the start size.
+    for (size_t i : {3u, 4u, 5u, 6u})
+        CHECK_MSG(got[i].rect.left == 0 && got[i].rect.top == 0 && got[i].rect.right > 100 && got[i].rect.bottom > 10,
+                  "tool %d covers its control at the start size: %s", got[i].id, rect_text(got[i].rect).c_str());
 
     // The rectangles stay as registered when the window is shown and resized.
     CHECK(show_main(w));

@@ -240,3 +240,17 @@ E2E_TEST(startup, exit_from_either_menu_then_first_instance_again)
     CHECK_MSG(wait_dialog(again.pi.dwProcessId, "Tolvik", 500) == nullptr, "no question on a first instance");
     CHECK_EQ_INT(app_exit(again), 0);
 }
+
+E2E_TEST(startup, window_brought_up_at_once_is_not_hidden_by_the_start_up_timer)
+{
+    reg_reset();
+    App app;
+    if (!CHECK(app_start_main(app)))
+        return;
+    // The window has just collapsed; its one-shot hide timer has not fired yet.
+    PostMessageA(app.main, 1690, 0, 0);
+    CHECK(wait_until([&] { return IsWindowVisible(app.main) != FALSE; }, 3000));
+    Sleep(600); // well past the hide timer's 100 ms
+    CHECK_MSG(IsWindowVisible(app.main), "a window shown in full frame stays up");
+    CHECK_EQ_INT(app_exit(app), 0);
+}
