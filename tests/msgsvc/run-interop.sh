@@ -53,6 +53,9 @@ make_computer() {
     done
     write_ini "$name" "$ip" "$computer" ""
     "$WINESERVER64" -w
+    # The cases start one program after another in this prefix; a server that ends between
+    # them can race the next start, so it stays up until the clean-up ends it.
+    WINEPREFIX=$p "$WINESERVER64" -p
 }
 
 # write_ini NAME IP COMPUTERNAME EXTRA_SERVICE_LINES
@@ -114,11 +117,15 @@ service_alive() { tail -n 1 "$(prefix_of "$1")/drive_c/tolvik/msgsvc.log" | grep
 
 # peer_case NAME CASE [VAR=VALUE...]: runs one case of the interop driver in NAME's prefix.
 peer_case() {
-    local name=$1 case=$2 p out
+    local name=$1 case=$2 p out file
     shift 2
     p=$(prefix_of "$name")
-    out=$(env "$@" WINEPREFIX="$p" "$WINE64" 'C:\tolvik\msgsvc_peer.exe' --exe 'C:\tolvik\tolvik.exe' \
-        --suite peer --case "$case" 2>&1)
+    # Output goes through a file: a program the driver started and could not end would keep
+    # a pipe open, and a command substitution would wait for it for ever.
+    file=$WORK/peer-out-$RANDOM.txt
+    timeout 120 env "$@" WINEPREFIX="$p" "$WINE64" 'C:\tolvik\msgsvc_peer.exe' --exe 'C:\tolvik\tolvik.exe' \
+        --suite peer --case "$case" >"$file" 2>&1 </dev/null
+    out=$(cat "$file")
     if echo "$out" | grep -q '^1 passed, 0 failed'; then return 0; fi
     echo "$out" | grep -v '^\[ RUN' >&2
     return 1
