@@ -3,6 +3,8 @@
 #include "msgsvc/nbname.h"
 #include "msgsvc/nbns.h"
 
+#include "tests/unit/msgsvc_hex.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,25 +13,6 @@
 using namespace msgsvc;
 
 namespace {
-
-// Hex pairs; "quoted" text is copied as is; spaces and '|' separate.
-std::vector<uint8_t> hex(std::string_view s)
-{
-    std::vector<uint8_t> out;
-    for (std::size_t i = 0; i < s.size();) {
-        if (s[i] == ' ' || s[i] == '|') {
-            ++i;
-        } else if (s[i] == '"') {
-            const std::size_t end = s.find('"', i + 1);
-            out.insert(out.end(), s.begin() + i + 1, s.begin() + end);
-            i = end + 1;
-        } else {
-            out.push_back(static_cast<uint8_t>(std::stoul(std::string(s.substr(i, 2)), nullptr, 16)));
-            i += 2;
-        }
-    }
-    return out;
-}
 
 std::vector<uint8_t> encoded(std::string_view letters) { return hex("20 \"" + std::string(letters) + "\" 00"); }
 

@@ -1,6 +1,8 @@
 // Unit tests for session service packets and the stream splitter.
 #include "msgsvc/session.h"
 
+#include "tests/unit/msgsvc_hex.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,24 +11,6 @@
 using namespace msgsvc;
 
 namespace {
-
-std::vector<uint8_t> hex(std::string_view s)
-{
-    std::vector<uint8_t> out;
-    for (std::size_t i = 0; i < s.size();) {
-        if (s[i] == ' ' || s[i] == '|') {
-            ++i;
-        } else if (s[i] == '"') {
-            const std::size_t end = s.find('"', i + 1);
-            out.insert(out.end(), s.begin() + i + 1, s.begin() + end);
-            i = end + 1;
-        } else {
-            out.push_back(static_cast<uint8_t>(std::stoul(std::string(s.substr(i, 2)), nullptr, 16)));
-            i += 2;
-        }
-    }
-    return out;
-}
 
 const std::vector<uint8_t> kRequest = hex("81 00 00 44 | 20 \"FEEPEMFGEJELFAEFEFFCCACACACACAAD\" 00"
                                           " | 20 \"FDEFEOEEEFFCFAEDCACACACACACACAAA\" 00");

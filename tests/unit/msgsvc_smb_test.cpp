@@ -2,6 +2,8 @@
 #include "msgsvc/session.h"
 #include "msgsvc/smb.h"
 
+#include "tests/unit/msgsvc_hex.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,24 +12,6 @@
 using namespace msgsvc;
 
 namespace {
-
-std::vector<uint8_t> hex(std::string_view s)
-{
-    std::vector<uint8_t> out;
-    for (std::size_t i = 0; i < s.size();) {
-        if (s[i] == ' ' || s[i] == '|') {
-            ++i;
-        } else if (s[i] == '"') {
-            const std::size_t end = s.find('"', i + 1);
-            out.insert(out.end(), s.begin() + i + 1, s.begin() + end);
-            i = end + 1;
-        } else {
-            out.push_back(static_cast<uint8_t>(std::stoul(std::string(s.substr(i, 2)), nullptr, 16)));
-            i += 2;
-        }
-    }
-    return out;
-}
 
 // Request header as smbclient sends it (pid 0x2267), and a reply header echoing it.
 std::string header(const char *cmd) { return std::string("FF 53 4D 42 ") + cmd + " 00000000 00 0000 0000 0000000000000000 0000 0000 6722 0000 0000"; }
