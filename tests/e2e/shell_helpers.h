@@ -32,6 +32,10 @@ inline void chord(std::initializer_list<WORD> mods, WORD key)
 {
     for (WORD m : mods)
         key_event(m, false);
+    // The modifiers must be down in the input state before the key follows.
+    for (WORD m : mods)
+        wait_until([m] { return (GetAsyncKeyState(m) & 0x8000) != 0; }, 1000, 5);
+    Sleep(30);
     key_event(key, false);
     key_event(key, true);
     for (auto it = mods.end(); it != mods.begin();)
