@@ -161,6 +161,30 @@ static bool read_text(HKEY key, const char *name, char (&text)[1024])
     return true;
 }
 
+// Calls fn(name, text) for each value of the recipient's sent-messages key, in enumeration
+// order, whose name is not empty and whose data is a text of at most 1023 characters; stops
+// when fn returns false. Returns false when the key cannot be opened.
+template <typename Fn>
+static bool each_sent_text(const std::string &recipient, Fn fn)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, sent_key_path(recipient).c_str(), 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS)
+        return false;
+    for (DWORD i = 0;; ++i) {
+        char name[257];
+        DWORD size = sizeof name;
+        LONG rc = RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS)
+            break;
+        char text[1024];
+        if (rc == ERROR_SUCCESS && name[0] && read_text(key, name, text) && !fn(name, text))
+            break;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
 void sent_messages_load(int index)
 {
     std::string recipient = recipient_at(index);
@@ -169,47 +193,26 @@ void sent_messages_load(int index)
     SendMessageA(g_main.sentMessages, CB_RESETCONTENT, 0, 0);
     if (!storable_subkey(recipient))
         return;
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, sent_key_path(recipient).c_str(), 0, KEY_QUERY_VALUE, &key) !=
-        ERROR_SUCCESS)
-        return;
-    for (DWORD i = 0;; ++i) {
-        char name[257];
-        DWORD size = sizeof name;
-        LONG rc = RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
-        if (rc == ERROR_NO_MORE_ITEMS)
-            break;
-        char text[1024];
-        if (rc == ERROR_SUCCESS && name[0] && read_text(key, name, text) && text[0] &&
-            !box_lists(g_main.sentMessages, text))
+    bool opened = each_sent_text(recipient, [](const char *, const char *text) {
+        if (text[0] && !box_lists(g_main.sentMessages, text))
             SendMessageA(g_main.sentMessages, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-    }
-    SendMessageA(g_main.sentMessages, CB_SETCURSEL, 0, 0);
-    RegCloseKey(key);
+        return true;
+    });
+    if (opened)
+        SendMessageA(g_main.sentMessages, CB_SETCURSEL, 0, 0);
 }
 
 // Name of the first value of the recipient's sent-messages key whose text equals `text`
 // (case-sensitive); empty when there is none.
 static std::string find_by_text(const std::string &recipient, const std::string &text)
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, sent_key_path(recipient).c_str(), 0, KEY_QUERY_VALUE, &key) !=
-        ERROR_SUCCESS)
-        return std::string();
     std::string found;
-    for (DWORD i = 0;; ++i) {
-        char name[257];
-        DWORD size = sizeof name;
-        LONG rc = RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
-        if (rc == ERROR_NO_MORE_ITEMS)
-            break;
-        char data[1024];
-        if (rc == ERROR_SUCCESS && name[0] && read_text(key, name, data) && text_equal(data, text.c_str())) {
-            found = name;
-            break;
-        }
-    }
-    RegCloseKey(key);
+    each_sent_text(recipient, [&](const char *name, const char *data) {
+        if (!text_equal(data, text.c_str()))
+            return true;
+        found = name;
+        return false;
+    });
     return found;
 }
 
