@@ -20,18 +20,8 @@
 static const char kTitleRussian[] = "\xD1\xEB\xF3\xE6\xE1\xE0 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9 ";
 static const char kTitleEnglish[] = "Messenger service ";
 
-// In the order the two lookups would take them: for each title, the windows that carry it
-// exactly (the platform's exact lookup), then those equal to it ignoring case; within a
-// group, in the order the enumeration meets them.
-struct Candidates {
-    std::vector<HWND> russianExact, russian, englishExact, english;
-};
-
-// Titles of the top-level windows, kept between ticks so a tick reads only the titles of
-// new and young windows and a twentieth of the others.
+// Titles of the top-level windows and the popups already taken, kept between ticks.
 static TitleCache s_titles;
-// Every window of any class is enumerated once in this many ticks (once a second).
-constexpr std::uint64_t kFullScanTicks = 20;
 
 static TitleMatch classify(HWND hwnd)
 {
@@ -49,22 +39,32 @@ static TitleMatch classify(HWND hwnd)
     return TitleMatch::None;
 }
 
-// One pass over the top-level windows finds what the two lookups (exact title, then the
-// locale's case-insensitive comparison) would, for both titles at once.
-static BOOL CALLBACK collect(HWND hwnd, LPARAM lp)
+static void read_title(HWND hwnd)
 {
-    std::uintptr_t key = reinterpret_cast<std::uintptr_t>(hwnd);
-    if (title_cache_needs_read(s_titles, key))
-        title_cache_store(s_titles, key, classify(hwnd));
-    Candidates *c = reinterpret_cast<Candidates *>(lp);
-    switch (title_cache_match(s_titles, key)) {
-    case TitleMatch::RussianExact: c->russianExact.push_back(hwnd); break;
-    case TitleMatch::Russian: c->russian.push_back(hwnd); break;
-    case TitleMatch::EnglishExact: c->englishExact.push_back(hwnd); break;
-    case TitleMatch::English: c->english.push_back(hwnd); break;
-    case TitleMatch::None: break;
-    }
+    title_cache_store(s_titles, reinterpret_cast<std::uintptr_t>(hwnd), classify(hwnd));
+}
+
+static BOOL CALLBACK meet(HWND hwnd, LPARAM)
+{
+    if (title_cache_needs_read(s_titles, reinterpret_cast<std::uintptr_t>(hwnd)))
+        read_title(hwnd);
     return TRUE;
+}
+
+// Brings the cache up to date for this tick: the windows the schedule lists, and the titles
+// it says are due. The cache then answers both lookups (exact title, then the locale's
+// case-insensitive comparison) for both titles at once.
+static void update_titles()
+{
+    title_cache_begin(s_titles);
+    if (title_cache_full_scan(s_titles))
+        EnumWindows(meet, 0);
+    else // the window server picks the dialog-class windows out in one call each
+        for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr;)
+            meet(w, 0);
+    for (std::uintptr_t w : title_cache_due(s_titles))
+        read_title(reinterpret_cast<HWND>(w));
+    title_cache_end(s_titles);
 }
 
 // The full text of a popup: its first child must be a button, the text is in the next
@@ -87,24 +87,19 @@ static bool read_popup_text(HWND popup, char (&text)[1024])
 }
 
 // Popups are tried in lookup order; one that has no text yet, or is not shaped like a
-// messenger popup, is passed over so it never blocks the popups behind it.
+// messenger popup, is passed over so it never blocks the popups behind it. So is one taken
+// on an earlier tick that has not acted on its WM_CLOSE yet: it is asked again, never filed
+// again.
 static HWND find_ready_popup(char (&text)[1024])
 {
-    Candidates c;
-    title_cache_begin(s_titles);
-    if (s_titles.tick % kFullScanTicks == 1) {
-        EnumWindows(collect, reinterpret_cast<LPARAM>(&c));
-        title_cache_end(s_titles);
-    } else {
-        // Between full scans only dialog-class windows (what the service's message boxes
-        // are) are looked at; the window server picks them out in one call each.
-        for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr;)
-            collect(w, reinterpret_cast<LPARAM>(&c));
+    update_titles();
+    for (std::uintptr_t key : title_cache_popups(s_titles)) {
+        HWND popup = reinterpret_cast<HWND>(key);
+        if (title_cache_taken(s_titles, key))
+            PostMessageA(popup, WM_CLOSE, 0, 0);
+        else if (read_popup_text(popup, text))
+            return popup;
     }
-    for (const std::vector<HWND> *group : {&c.russianExact, &c.russian, &c.englishExact, &c.english})
-        for (HWND popup : *group)
-            if (read_popup_text(popup, text))
-                return popup;
     return nullptr;
 }
 
@@ -146,7 +141,7 @@ static void react(HWND hwnd)
     if (g_settings.InternalMessage)
         SendMessageA(hwnd, WM_COMMAND, IDM_MSG_VIEW, 0); // returns when the viewer closes
     else if (g_settings.PopupOnMessage)
-        bring_forward(hwnd);
+        tray_bring_forward(hwnd);
 }
 
 // Leaves the capture lock on every way out.
@@ -169,6 +164,7 @@ void capture_step(HWND hwnd)
     ParsedMessage parsed;
     parse_message_text(text, char_equal_ignore_case, parsed);
     PostMessageA(popup, WM_CLOSE, 0, 0);
+    title_cache_mark_taken(s_titles, reinterpret_cast<std::uintptr_t>(popup));
     if (same_as_last_filed(text))
         return;
     int index = incoming_file(parsed.from, parsed.to, parsed.time, parsed.message, text);

@@ -1,44 +1,70 @@
-// title_cache.h - which top-level window titles a capture tick has to read again.
-// Reading another process's window title is a round trip to the window server, and a tick
-// runs twenty times a second over every top-level window. Titles are kept between ticks:
-// a window seen for the first time is read at once, a young window (a message box gets its
-// caption a moment after it exists) on every tick, and an older one about once a second.
+// title_cache.h - which top-level window titles a capture tick reads, and which popups were
+// already taken.
+// Reading another process's window title is a round trip to the window server, and so is
+// every window an enumeration of all top-level windows visits; a tick runs twenty times a
+// second. So a tick lists only the dialog-class windows (what the service's message boxes
+// are), and once a second every top-level window. Titles are kept between ticks: a window
+// is read when first seen, on every tick while young (a message box gets its caption a
+// moment after it exists), and afterwards, whatever its class, once a second, the old
+// windows spread evenly over the ticks of that second.
 #ifndef TOLVIK_TITLE_CACHE_H
 #define TOLVIK_TITLE_CACHE_H
 
 #include <cstdint>
 #include <unordered_map>
+#include <vector>
 
 // What a window's title was found to be: one of the two popup titles, byte for byte or
-// only under the locale's case-insensitive comparison.
+// only under the locale's case-insensitive comparison. Also the lookup order of the groups.
 enum class TitleMatch : std::uint8_t { None, RussianExact, Russian, EnglishExact, English };
 
 struct TitleCache {
     struct Entry {
         std::uint64_t firstTick; // tick the window was first seen
-        std::uint64_t seenTick;  // last tick it was enumerated
+        std::uint64_t seenTick;  // last tick a listing met it
+        std::uint64_t order;     // when a listing last met it: the lookup order within a group
+        std::uint32_t slot;      // an old window is read on the ticks where tick % kRefreshTicks == slot
         TitleMatch match;
+        bool taken;              // filed (or found a duplicate) and sent WM_CLOSE
     };
     std::unordered_map<std::uintptr_t, Entry> windows;
     std::uint64_t tick = 0;
+    std::uint64_t nextOrder = 0;
+    std::uint32_t nextSlot = 0; // slots are dealt in turn, so each tick re-reads a twentieth
 };
 
-constexpr std::uint64_t kYoungTicks = 40;   // read every tick for the first 2 s
-constexpr std::uint64_t kRefreshTicks = 20; // afterwards once every 20 ticks (1 s)
+constexpr std::uint64_t kYoungTicks = 40;   // a listed window is read every tick for its first 2 s
+constexpr std::uint64_t kRefreshTicks = 20; // every window is read once every 20 ticks (1 s)
 
-// Starts a tick (call once before the enumeration).
+// Starts a tick.
 void title_cache_begin(TitleCache &cache);
 
-// For a window met by this tick's enumeration: true when its title must be read now
-// (then call title_cache_store); the cached match otherwise stays in force.
+// True when this tick lists every top-level window (once every kRefreshTicks, the first
+// tick included); on the other ticks only the dialog-class windows are listed.
+bool title_cache_full_scan(const TitleCache &cache);
+
+// For a window met by this tick's listing: true when its title must be read now (then call
+// title_cache_store); the cached match otherwise stays in force.
 bool title_cache_needs_read(TitleCache &cache, std::uintptr_t window);
+
+// After the listing: the known windows it did not meet whose title is due this tick.
+std::vector<std::uintptr_t> title_cache_due(const TitleCache &cache);
 
 void title_cache_store(TitleCache &cache, std::uintptr_t window, TitleMatch match);
 
-// The cached match of a window met this tick.
+// The cached match of a known window (None for an unknown one).
 TitleMatch title_cache_match(const TitleCache &cache, std::uintptr_t window);
 
-// Ends a tick: windows this tick did not meet are forgotten.
+// The windows with a popup title, in lookup order: by group (TitleMatch order), and within a
+// group in the order the listings met them.
+std::vector<std::uintptr_t> title_cache_popups(const TitleCache &cache);
+
+// A popup that was taken stays taken while the window exists: it is never filed again
+// and never stands in front of the popups behind it, however long it takes to close.
+void title_cache_mark_taken(TitleCache &cache, std::uintptr_t window);
+bool title_cache_taken(const TitleCache &cache, std::uintptr_t window);
+
+// Ends a tick: after a full scan, the windows it did not meet are forgotten.
 void title_cache_end(TitleCache &cache);
 
 #endif

@@ -16,6 +16,8 @@
 //   --same           every box of a burst holds the same text
 //   --gap MS         time between the boxes of a burst (default 0: all at once)
 //   --ignore-close N each box ignores its first N WM_CLOSE messages
+//   --plain          each box is a window of a plain class of its own, not a dialog
+//   --title-late MS  the box is titled "Starting" and gets its title MS ms after it shows
 // The process ends with exit code 0 once every box it showed is closed (WM_CLOSE or OK),
 // and with 2 on a bad command line.
 #include <windows.h>
@@ -33,9 +35,9 @@ enum class Shape { Normal, NoChildren, ButtonOnly, StaticFirst };
 struct Options {
     std::string from = "ALICE", to = "BOB", time = "12/6/2001 2:45 PM", text = "Lunch?";
     std::string raw, title = "Messenger service ";
-    bool hasRaw = false, russian = false, hold = false, same = false;
+    bool hasRaw = false, russian = false, hold = false, same = false, plain = false;
     Shape shape = Shape::Normal;
-    int lateMs = -1, count = 1, gapMs = 0, ignoreClose = 0;
+    int lateMs = -1, count = 1, gapMs = 0, ignoreClose = 0, titleLateMs = -1;
 };
 
 struct Box {
@@ -47,7 +49,8 @@ struct Box {
 Options g_options;
 std::vector<Box *> g_boxes;
 int g_created = 0, g_open = 0;
-constexpr UINT_PTR kLateTimer = 1;
+constexpr UINT_PTR kLateTimer = 1, kTitleTimer = 2;
+const char kPlainClass[] = "PopupProgPlainBox";
 
 std::string unescape(const char *s)
 {
@@ -105,8 +108,10 @@ HWND child(HWND dlg, const char *cls, const char *text, int id, int y)
 
 void init_box(HWND dlg, Box *box)
 {
-    SetWindowLongPtrA(dlg, DWLP_USER, reinterpret_cast<LONG_PTR>(box));
-    SetWindowTextA(dlg, g_options.title.c_str());
+    SetWindowLongPtrA(dlg, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(box));
+    SetWindowTextA(dlg, g_options.titleLateMs >= 0 ? "Starting" : g_options.title.c_str());
+    if (g_options.titleLateMs >= 0)
+        SetTimer(dlg, kTitleTimer, static_cast<UINT>(g_options.titleLateMs), nullptr);
     bool textLater = g_options.hold || g_options.lateMs >= 0;
     const char *initial = textLater ? "" : box->fullText.c_str();
     switch (g_options.shape) {
@@ -125,35 +130,57 @@ void init_box(HWND dlg, Box *box)
         SetTimer(dlg, kLateTimer, static_cast<UINT>(g_options.lateMs), nullptr);
 }
 
-INT_PTR CALLBACK box_proc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
+// The box's messages, shared by the dialog and the plain window; false when not handled.
+bool box_message(HWND dlg, UINT msg, WPARAM wParam)
 {
-    Box *box = reinterpret_cast<Box *>(GetWindowLongPtrA(dlg, DWLP_USER));
+    Box *box = reinterpret_cast<Box *>(GetWindowLongPtrA(dlg, GWLP_USERDATA));
     switch (msg) {
-    case WM_INITDIALOG: init_box(dlg, reinterpret_cast<Box *>(lParam)); return TRUE;
     case WM_TIMER:
         if (wParam == kLateTimer && box)
             set_text(box, dlg);
-        return TRUE;
+        if (wParam == kTitleTimer) {
+            KillTimer(dlg, kTitleTimer);
+            SetWindowTextA(dlg, g_options.title.c_str());
+        }
+        return true;
     case WM_APP:
         if (box)
             set_text(box, dlg);
-        return TRUE;
+        return true;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)
             DestroyWindow(dlg);
-        return TRUE;
+        return true;
     case WM_CLOSE:
         if (box && box->closesToIgnore > 0)
             --box->closesToIgnore;
         else
             DestroyWindow(dlg);
-        return TRUE;
+        return true;
     case WM_DESTROY:
         if (--g_open == 0 && g_created == g_options.count)
             PostQuitMessage(0);
-        return TRUE;
-    default: return FALSE;
+        return true;
+    default: return false;
     }
+}
+
+INT_PTR CALLBACK box_proc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_INITDIALOG) {
+        init_box(dlg, reinterpret_cast<Box *>(lParam));
+        return TRUE;
+    }
+    return box_message(dlg, msg, wParam);
+}
+
+LRESULT CALLBACK plain_proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_CREATE) {
+        init_box(hwnd, static_cast<Box *>(reinterpret_cast<CREATESTRUCTA *>(lParam)->lpCreateParams));
+        return 0;
+    }
+    return box_message(hwnd, msg, wParam) ? 0 : DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
 void show_box()
@@ -175,8 +202,12 @@ void show_box()
     g_boxes.push_back(box);
     ++g_created;
     ++g_open;
-    if (!CreateDialogIndirectParamA(GetModuleHandleA(nullptr), &tpl.t, nullptr, box_proc,
-                                    reinterpret_cast<LPARAM>(box))) {
+    HWND made = g_options.plain
+        ? CreateWindowExA(0, kPlainClass, "", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 40, 40, 400, 200,
+                          nullptr, nullptr, GetModuleHandleA(nullptr), box)
+        : CreateDialogIndirectParamA(GetModuleHandleA(nullptr), &tpl.t, nullptr, box_proc,
+                                     reinterpret_cast<LPARAM>(box));
+    if (!made) {
         --g_open;
         if (g_open == 0 && g_created == g_options.count)
             PostQuitMessage(1);
@@ -227,6 +258,8 @@ bool parse(int argc, char **argv)
         else if (a == "--count") ok = take_int(o.count) && o.count >= 1;
         else if (a == "--gap") ok = take_int(o.gapMs);
         else if (a == "--ignore-close") ok = take_int(o.ignoreClose);
+        else if (a == "--plain") o.plain = true;
+        else if (a == "--title-late") ok = take_int(o.titleLateMs);
         else if (a == "--shape") {
             std::string s;
             ok = take(s);
@@ -250,6 +283,12 @@ int main(int argc, char **argv)
 {
     if (!parse(argc, argv))
         return 2;
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = plain_proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kPlainClass;
+    RegisterClassA(&wc);
     if (g_options.gapMs > 0 && g_options.count > 1) {
         show_box();
         SetTimer(nullptr, 0, static_cast<UINT>(g_options.gapMs), next_box);

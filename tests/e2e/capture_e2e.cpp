@@ -62,7 +62,7 @@ E2E_TEST(capture, files_four_columns_selects_and_closes_popup)
     CHECK_EQ_STR(lv_text(list, 0, 0), kTime);
     CHECK_EQ_STR(lv_text(list, 0, 1), "ALICE");
     CHECK_EQ_STR(lv_text(list, 0, 2), "BOB");
-    CHECK_EQ_STR(lv_text(list, 0, 3), "Lunch?\r\nAt noon");
+    CHECK_EQ_STR(lv_text(list, 0, 3), "Lunch? At noon"); // the line break shows as a space
     CHECK_EQ_INT(lv_state(list, 0, LVIS_SELECTED | LVIS_FOCUSED), LVIS_SELECTED | LVIS_FOCUSED);
     CHECK_EQ_INT(SendMessageA(list, LVM_GETSELECTIONMARK, 0, 0), 0);
     CHECK_MSG(enabled(app.main, IDC_DELETEALL), "Delete All enabled by the new item");
@@ -149,6 +149,39 @@ E2E_TEST(capture, same_popup_seen_on_several_ticks_is_filed_once)
     CHECK_EQ_INT(lv_count(list), 1);
     CHECK_EQ_STR(lv_text(list, 0, 3), "stubborn");
     CHECK_EQ_INT(store_values().size(), 1);
+    CHECK_EQ_INT(app_exit(app), 0);
+}
+
+E2E_TEST(capture, popup_that_ignores_close_blocks_nothing_and_is_filed_once)
+{
+    receive_settings_reset();
+    App app, stubborn, next;
+    EndStarted end;
+    if (!CHECK(app_start_main(app)))
+        return;
+    HWND list = incoming_of(app);
+    CHECK(popup_start(stubborn, "--ignore-close 1000000 --text stubborn"));
+    CHECK(wait_count(list, 1));
+    CHECK(popup_start(next, "--text behind"));
+    CHECK_MSG(wait_count(list, 2), "the popup behind is taken");
+    CHECK(popup_closed(next));
+    CHECK_MSG(!wait_until([&] { return lv_count(list) > 2; }, 1500), "the open popup is not filed again");
+    CHECK_MSG(stubborn.running(), "it is still open");
+    CHECK_EQ_INT(app_exit(app), 0);
+}
+
+E2E_TEST(capture, plain_window_titled_late_is_taken_within_a_second)
+{
+    receive_settings_reset();
+    App app, late;
+    EndStarted end;
+    if (!CHECK(app_start_main(app)))
+        return;
+    // Not a dialog, and past the first seconds in which every new window is read often.
+    CHECK(popup_start(late, "--plain --title-late 3500 --from LATE --text renamed"));
+    CHECK_MSG(wait_count(incoming_of(app), 1, 3500 + 2500), "taken about a second after its title is set");
+    CHECK(popup_closed(late));
+    CHECK_EQ_STR(lv_text(incoming_of(app), 0, 1), "LATE");
     CHECK_EQ_INT(app_exit(app), 0);
 }
 

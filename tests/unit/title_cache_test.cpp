@@ -4,75 +4,132 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <set>
 #include <vector>
 
-// Runs one tick over `windows`; returns which of them had to be read.
-static std::vector<bool> tick(TitleCache &c, const std::vector<std::uintptr_t> &windows)
+namespace {
+
+// The top-level windows as a capture tick sees them: their titles, and which are dialogs.
+struct World {
+    std::vector<std::uintptr_t> windows; // in listing (Z) order
+    std::set<std::uintptr_t> dialogs;
+    std::map<std::uintptr_t, TitleMatch> titles;
+};
+
+// One tick the way the capture runs it: the listing the schedule asks for, then the due
+// reads. Returns the windows whose title was read.
+std::set<std::uintptr_t> tick(TitleCache &c, const World &world)
 {
-    std::vector<bool> read;
+    std::set<std::uintptr_t> read;
+    auto read_one = [&](std::uintptr_t w) {
+        read.insert(w);
+        auto t = world.titles.find(w);
+        title_cache_store(c, w, t == world.titles.end() ? TitleMatch::None : t->second);
+    };
     title_cache_begin(c);
-    for (std::uintptr_t w : windows) {
-        bool r = title_cache_needs_read(c, w);
-        if (r)
-            title_cache_store(c, w, TitleMatch::None);
-        read.push_back(r);
-    }
+    bool full = title_cache_full_scan(c);
+    for (std::uintptr_t w : world.windows)
+        if ((full || world.dialogs.count(w)) && title_cache_needs_read(c, w))
+            read_one(w);
+    for (std::uintptr_t w : title_cache_due(c))
+        read_one(w);
     title_cache_end(c);
     return read;
 }
 
-TEST(TitleCache, NewAndYoungWindowsAreReadEveryTick)
+World mixed_world()
 {
-    TitleCache c;
-    for (std::uint64_t t = 0; t < kYoungTicks; ++t)
-        EXPECT_EQ(tick(c, {0x100}), std::vector<bool>{true}) << "tick " << t;
-    // A window appearing later is young on its own clock.
-    EXPECT_EQ(tick(c, {0x100, 0x200}), (std::vector<bool>{false, true}));
+    World w;
+    // Handle values of every residue: the old schedule never re-read most of them.
+    for (std::uintptr_t h = 0x10020; h < 0x10020 + 4 * 60; h += 4)
+        w.windows.push_back(h);
+    for (std::size_t i = 0; i < w.windows.size(); i += 3)
+        w.dialogs.insert(w.windows[i]);
+    return w;
 }
 
-TEST(TitleCache, OldWindowsAreReadOncePerRefreshPeriod)
+} // namespace
+
+TEST(TitleCache, EveryWindowOfAnyClassIsReadOnceASecondSpreadOverTheTicks)
 {
     TitleCache c;
-    const std::vector<std::uintptr_t> windows = {0x10, 0x14, 0x18, 0x1c, 0x20, 0x1000, 0x7ff4};
+    World world = mixed_world();
     for (std::uint64_t t = 0; t < kYoungTicks; ++t)
-        tick(c, windows);
-    std::vector<int> reads(windows.size());
-    std::vector<std::uint64_t> lastRead(windows.size(), 0), longestGap(windows.size(), 0);
+        tick(c, world);
+    std::map<std::uintptr_t, std::uint64_t> lastRead;
+    std::size_t most = 0;
     for (std::uint64_t t = 1; t <= 10 * kRefreshTicks; ++t) {
-        std::vector<bool> r = tick(c, windows);
-        for (size_t i = 0; i < windows.size(); ++i)
-            if (r[i]) {
-                ++reads[i];
-                if (lastRead[i])
-                    longestGap[i] = std::max(longestGap[i], t - lastRead[i]);
-                lastRead[i] = t;
-            }
+        std::set<std::uintptr_t> read = tick(c, world);
+        most = std::max(most, read.size());
+        for (std::uintptr_t w : read) {
+            if (lastRead.count(w))
+                EXPECT_LE(t - lastRead[w], kRefreshTicks) << "window " << std::hex << w;
+            lastRead[w] = t;
+        }
     }
-    for (size_t i = 0; i < windows.size(); ++i) {
-        EXPECT_EQ(reads[i], 10) << "window " << windows[i];
-        EXPECT_EQ(longestGap[i], kRefreshTicks) << "window " << windows[i];
+    EXPECT_EQ(lastRead.size(), world.windows.size()) << "every window was read";
+    for (const auto &[w, last] : lastRead)
+        EXPECT_GT(last, 9 * kRefreshTicks) << "window " << std::hex << w << " read in the last second";
+    EXPECT_EQ(most, world.windows.size() / kRefreshTicks) << "the re-reads are spread evenly";
+}
+
+TEST(TitleCache, NewDialogsAreReadAtOnceAndWhileYoungOthersAtTheNextFullScan)
+{
+    TitleCache c;
+    World world = mixed_world();
+    tick(c, world); // a full scan
+    world.windows.insert(world.windows.begin(), {0x900, 0x904});
+    world.dialogs.insert(0x900);
+    for (std::uint64_t t = 2; t <= kRefreshTicks; ++t) {
+        std::set<std::uintptr_t> read = tick(c, world);
+        EXPECT_TRUE(read.count(0x900)) << "young dialog, tick " << t;
+        EXPECT_FALSE(read.count(0x904)) << "unlisted plain window, tick " << t;
+    }
+    EXPECT_TRUE(tick(c, world).count(0x904)) << "met by the full scan";
+}
+
+TEST(TitleCache, WindowRenamedLateIsFoundWithinASecond)
+{
+    for (bool dialog : {false, true}) {
+        TitleCache c;
+        World world = mixed_world();
+        const std::uintptr_t late = world.windows[dialog ? 3 : 4];
+        ASSERT_EQ(world.dialogs.count(late) == 1, dialog);
+        for (std::uint64_t t = 0; t < 3 * kYoungTicks + 7; ++t)
+            tick(c, world);
+        world.titles[late] = TitleMatch::English;
+        std::uint64_t ticks = 0;
+        while (title_cache_popups(c).empty() && ticks < 5 * kRefreshTicks) {
+            tick(c, world);
+            ++ticks;
+        }
+        EXPECT_LE(ticks, kRefreshTicks) << (dialog ? "dialog" : "plain window");
+        EXPECT_EQ(title_cache_popups(c), std::vector<std::uintptr_t>{late});
     }
 }
 
-TEST(TitleCache, MatchesAreKeptAndGoneWindowsForgotten)
+TEST(TitleCache, PopupsInLookupOrderTakenOnesKeptGoneOnesForgotten)
 {
     TitleCache c;
-    title_cache_begin(c);
-    ASSERT_TRUE(title_cache_needs_read(c, 0x40));
-    title_cache_store(c, 0x40, TitleMatch::English);
-    ASSERT_TRUE(title_cache_needs_read(c, 0x44));
-    title_cache_store(c, 0x44, TitleMatch::Russian);
-    title_cache_end(c);
-    EXPECT_EQ(title_cache_match(c, 0x40), TitleMatch::English);
-    EXPECT_EQ(title_cache_match(c, 0x44), TitleMatch::Russian);
+    World world;
+    world.windows = {0x40, 0x44, 0x48, 0x4c};
+    world.dialogs = {0x40, 0x44, 0x48, 0x4c};
+    world.titles = {{0x40, TitleMatch::English}, {0x44, TitleMatch::RussianExact}, {0x4c, TitleMatch::English}};
+    tick(c, world);
+    EXPECT_EQ(title_cache_popups(c), (std::vector<std::uintptr_t>{0x44, 0x40, 0x4c}));
+    title_cache_mark_taken(c, 0x40);
+    tick(c, world);
+    EXPECT_TRUE(title_cache_taken(c, 0x40));
+    EXPECT_FALSE(title_cache_taken(c, 0x4c));
 
-    // 0x44 closes; a new window that reuses its handle later starts as new and is read.
-    title_cache_begin(c);
-    title_cache_needs_read(c, 0x40);
-    title_cache_end(c);
-    EXPECT_EQ(title_cache_match(c, 0x44), TitleMatch::None);
-    EXPECT_EQ(c.windows.size(), 1u);
-    title_cache_begin(c);
-    EXPECT_TRUE(title_cache_needs_read(c, 0x44));
-    title_cache_end(c);
+    // 0x40 closes: the next full scan forgets it; a window that reuses its handle is new.
+    world.windows = {0x44, 0x48, 0x4c};
+    while (!title_cache_full_scan(c))
+        tick(c, world);
+    EXPECT_EQ(title_cache_match(c, 0x40), TitleMatch::None);
+    EXPECT_EQ(c.windows.size(), 3u);
+    world.windows.push_back(0x40);
+    EXPECT_TRUE(tick(c, world).count(0x40));
+    EXPECT_FALSE(title_cache_taken(c, 0x40));
 }
