@@ -58,7 +58,7 @@ int incoming_file(const char *from, const char *to, const char *time, const char
     }
     set_subitem(index, 1, from);
     set_subitem(index, 2, to);
-    set_subitem(index, 3, message);
+    set_subitem(index, 3, message_column_text(message).c_str());
     SendMessageA(list(), LVM_UPDATE, index, 0);
     store_note_change(s_store, static_cast<size_t>(index));
     return index;
@@ -113,8 +113,13 @@ void store_save()
                                         static_cast<DWORD>(std::strlen(full) + 1)) != ERROR_SUCCESS)
                 ok = false;
         }
-        for (size_t i = w.remove_from; i < w.remove_to; ++i)
-            RegDeleteValueA(key, store_value_name(i).c_str());
+        // A value left behind would come back at the next start: a failed removal leaves
+        // the key unknown, so the next save rewrites it whole.
+        for (size_t i = w.remove_from; i < w.remove_to; ++i) {
+            LONG rc = RegDeleteValueA(key, store_value_name(i).c_str());
+            if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
+                ok = false;
+        }
         RegCloseKey(key);
         if (!ok) {
             store_write_failed(s_store);
@@ -149,11 +154,16 @@ void store_load()
         char data[1024];
         DWORD type = 0, dataSize = sizeof data;
         LONG rc = RegEnumValueA(key, i, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE *>(data), &dataSize);
-        if (rc == ERROR_NO_MORE_ITEMS)
+        StoreEnumStep next = store_enum_step(rc);
+        if (next == StoreEnumStep::Stop) {
+            if (rc != ERROR_NO_MORE_ITEMS)
+                mirrors = false;
             break;
+        }
         // Values that are not text, or longer than 1023 characters, are skipped. A text
         // stored without its zero reads the same.
-        if (rc != ERROR_SUCCESS || type != REG_SZ || (dataSize == sizeof data && data[sizeof data - 1] != '\0')) {
+        if (next == StoreEnumStep::Skip || type != REG_SZ ||
+            (dataSize == sizeof data && data[sizeof data - 1] != '\0')) {
             mirrors = false;
             continue;
         }
@@ -265,9 +275,9 @@ static void set_menu_items()
 static void show_context_menu(HWND hwnd, POINT at)
 {
     set_menu_items();
-    g_main.contextMenuOpen = true;
+    main_context_menu_open(true);
     TrackPopupMenuEx(g_main.incomingMenu, TPM_RIGHTBUTTON, at.x, at.y, hwnd, nullptr);
-    g_main.contextMenuOpen = false;
+    main_context_menu_open(false);
 }
 
 LRESULT incoming_on_notify(HWND hwnd, NMHDR *header)

@@ -70,3 +70,23 @@ void store_write_failed(StoreTracker &t)
 {
     t = StoreTracker{};
 }
+
+std::string message_column_text(std::string_view message)
+{
+    std::string out;
+    out.reserve(message.size());
+    for (std::size_t i = 0; i < message.size(); ++i) {
+        char c = message[i];
+        if (c == '\r' && i + 1 < message.size() && message[i + 1] == '\n')
+            ++i;
+        out += (c == '\r' || c == '\n') ? ' ' : c;
+    }
+    return out;
+}
+
+StoreEnumStep store_enum_step(long result)
+{
+    if (result == kRegSuccess)
+        return StoreEnumStep::Take;
+    return result == kRegMoreData ? StoreEnumStep::Skip : StoreEnumStep::Stop;
+}

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 constexpr std::size_t kStoreValueNameDigits = 9;
@@ -17,6 +18,17 @@ std::string store_value_name(std::size_t i);
 // index, or the last item when that index lies past the new end. -1 when nothing was deleted or
 // nothing remains. Indexes outside 0..count_before-1 and repeated indexes are ignored.
 int selection_after_delete(int count_before, const std::vector<int> &selected);
+
+// The Message column's text of a message: every line break (CR LF, or a lone CR or LF) shows
+// as one space. The item's full text keeps the breaks.
+std::string message_column_text(std::string_view message);
+
+// What the store load does with one result of the registry's value enumeration.
+enum class StoreEnumStep { Take, Skip, Stop };
+constexpr long kRegSuccess = 0, kRegMoreData = 234; // ERROR_SUCCESS, ERROR_MORE_DATA
+// A value read whole is taken; one too long for the buffers (more data) is skipped; any other
+// result (no more items, the key deleted meanwhile, ...) ends the load.
+StoreEnumStep store_enum_step(long result);
 
 // What the store holds relative to the list, kept by the Win32 side between saves.
 struct StoreTracker {

@@ -1,9 +1,10 @@
 // incoming_e2e.cpp - the incoming list and its store: Delete and the selection after it,
-// Delete All, Reply to the selection mark, the Messages key (names, types, renumbering,
+// Delete All, Reply to the selection mark, the mouse and the Apps key on the list, the Messages key (names, types, renumbering,
 // load, duplicates, hostile values) and KeepIncoming off.
 #include "tests/e2e/check.h"
 #include "tests/e2e/harness.h"
 #include "tests/e2e/receive_helpers.h"
+#include "tests/e2e/shell_helpers.h"
 
 static const char kTime[] = "3/4/2005 11:00 AM";
 
@@ -269,6 +270,43 @@ E2E_TEST(incoming, reply_answers_the_selection_mark_only)
     CHECK_EQ_INT(SendDlgItemMessageA(app.main, IDC_RECEIVER, BM_GETCHECK, 0, 0), BST_UNCHECKED);
     CHECK_EQ_STR(item_text(app.main, IDC_MODE_FRAME), "Sender");
     CHECK_MSG(keyboard_focus_of(app.main) == GetDlgItem(app.main, IDC_MESSAGE), "the message edit has the focus");
+    CHECK_EQ_INT(app_exit(app), 0);
+}
+
+static void check_context_menu(HWND main, const char *how)
+{
+    std::vector<MenuItem> items;
+    wait_until([&] { return !(items = tracked_menu(main)).empty(); }, 5000, 100);
+    const char *want[] = {"R&eply", "&View Message", "&Delete Message"};
+    if (!CHECK_MSG(items.size() == 3, "%s opens the context menu: %d items", how, static_cast<int>(items.size())))
+        return;
+    for (int i = 0; i < 3; ++i)
+        CHECK_MSG(items[i].text == want[i] && !(items[i].state & MF_GRAYED), "%s: %s enabled", how, want[i]);
+    CHECK(close_tracked_menu(main));
+}
+
+E2E_TEST(incoming, double_click_right_click_and_apps_key_on_the_list)
+{
+    App app;
+    EndStarted end;
+    if (!CHECK(start_with_store(app, messages_from({"ALICE", "BOB"}))) || !CHECK(show_main(app.main)))
+        return;
+    HWND list = GetDlgItem(app.main, IDC_INCOMING);
+    // A point on the first row, just below the column headers.
+    RECT header = window_rect(reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0)));
+    POINT first = {header.left + 40, header.bottom + 6};
+    mouse_click(first, false, true);
+    HWND view = wait_dialog(app.pi.dwProcessId, "Message 1 of 2", 5000);
+    if (CHECK_MSG(view != nullptr, "a double-click views the message")) {
+        PostMessageA(view, WM_COMMAND, IDOK, 0);
+        CHECK(wait_gone(view));
+    }
+    mouse_click(first, true, false);
+    check_context_menu(app.main, "a right-click");
+    CHECK(make_foreground(app.main));
+    CHECK(wait_focus_in(list));
+    tap(VK_APPS);
+    check_context_menu(app.main, "the Apps key");
     CHECK_EQ_INT(app_exit(app), 0);
 }
 

@@ -7,9 +7,11 @@
 #include "app/ids.h"
 #include "tests/e2e/check.h"
 #include "tests/e2e/harness.h"
+#include "tests/e2e/probe.h"
 
 #include <windows.h>
 #include <cstdio>
+#include <cstdlib>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -293,6 +295,34 @@ inline bool tolvik_tray_icon(TrayIcon &icon, DWORD timeoutMs = 5000)
             return false;
         },
         timeoutMs, 50);
+}
+
+// ---- popup menus tolvik tracks (read by the probe) ----
+
+struct MenuItem {
+    int id;
+    UINT state;
+    std::string text;
+};
+
+// The popup menu tolvik is tracking now, without its separators.
+inline std::vector<MenuItem> tracked_menu(HWND main)
+{
+    std::vector<MenuItem> items;
+    for (const std::string &line : probe_run(main, kProbeTrackedMenu)) {
+        size_t a = line.find('|'), b = line.find('|', a + 1);
+        if (a == std::string::npos || b == std::string::npos || line.substr(b + 1) == "-")
+            continue;
+        items.push_back({std::atoi(line.c_str()), static_cast<UINT>(std::stoul(line.substr(a + 1, b - a - 1))),
+                         line.substr(b + 1)});
+    }
+    return items;
+}
+
+inline bool close_tracked_menu(HWND main)
+{
+    PostMessageA(main, WM_CANCELMODE, 0, 0);
+    return wait_until([&] { return tracked_menu(main).empty(); }, 5000, 100);
 }
 
 // ---- stored incoming messages (loaded at start while KeepIncoming is on) ----
