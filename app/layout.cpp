@@ -5,6 +5,26 @@
 #include "app/mainwnd.h"
 #include "app/shell.h"
 
+// The process is aware of the system dpi, which stays the same while it runs.
+static int screen_dpi()
+{
+    static int dpi = 0;
+    if (!dpi) {
+        HDC screen = GetDC(nullptr);
+        dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+        if (screen)
+            ReleaseDC(nullptr, screen);
+        if (dpi <= 0)
+            dpi = 96;
+    }
+    return dpi;
+}
+
+int layout_px(int px)
+{
+    return scale_px(px, screen_dpi());
+}
+
 static RECT child_rect(HWND hwnd, int id)
 {
     RECT rc = {};
@@ -37,6 +57,7 @@ void layout_on_size(HWND hwnd, int width, int height)
     in.sender_height = sender.bottom - sender.top;
     in.recipient_height = client_height(hwnd, IDC_RECIPIENT);
     in.sent_messages_height = client_height(hwnd, IDC_SENTMESSAGES);
+    in.dpi = screen_dpi();
     for (const LayoutStep &step : compute_layout(in)) {
         HWND control = GetDlgItem(hwnd, step.id);
         if (!control)
@@ -56,13 +77,19 @@ void layout_on_minmax(MINMAXINFO *info)
         info->ptMinTrackSize = POINT{g_main.startWidth, g_main.startHeight};
 }
 
-// Two squares of the Delete button's client width, overlapping by 3 pixels.
+// Two squares of the Delete button's client width, overlapping by 3 pixels, at (12, 72) at
+// 96 dpi: beside the sent-messages box and above the message edit. Where the dialog font
+// makes the squares larger than that room (a larger or substituted font), they move up and
+// left just enough to stay clear of both.
 void layout_place_bitmap_buttons(HWND hwnd)
 {
     HWND deleteOne = GetDlgItem(hwnd, IDC_HIST_DELETE), clear = GetDlgItem(hwnd, IDC_HIST_CLEAR);
     RECT rc = {};
     GetClientRect(deleteOne, &rc);
-    int side = rc.right - rc.left;
-    MoveWindow(deleteOne, 12, 72, side, side, TRUE);
-    MoveWindow(clear, side + 9, 72, side, side, TRUE);
+    int side = rc.right - rc.left, overlap = layout_px(3);
+    int top = child_rect(hwnd, IDC_MESSAGE).top - side, left = child_rect(hwnd, IDC_SENTMESSAGES).left - (2 * side - overlap);
+    top = top < layout_px(72) ? top : layout_px(72);
+    left = left < layout_px(12) ? left : layout_px(12);
+    MoveWindow(deleteOne, left, top, side, side, TRUE);
+    MoveWindow(clear, left + side - overlap, top, side, side, TRUE);
 }

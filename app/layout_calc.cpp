@@ -31,16 +31,17 @@ std::array<LayoutStep, kLayoutSteps> compute_layout(const LayoutInput &in)
 {
     const Wide w = in.width, h = in.height;
     const Wide half = in.width / 2;   // truncates toward zero
+    auto px = [&](int v) -> Wide { return scale_px(v, in.dpi); };
     return {{
-        size_only(IDC_MESSAGE, w - 22, h - 205),
-        size_only(IDC_RECIPIENT, w - 60, in.recipient_height),
-        size_only(IDC_SENTMESSAGES, w - 60, in.sent_messages_height),
-        move_and_size(IDC_STATUS, in.status_left, h - 26, w - 22, 16),
-        move_and_size(IDC_SENDLOG, in.status_left, h - 80, w - 22, 50),
-        move_only(IDC_SEND, (w - in.send_width) / 2, h - 108),
-        size_only(IDC_INCOMING, w - 22, h - 104),
-        size_only(IDC_SENDER, half - 6, in.sender_height),
-        move_and_size(IDC_RECEIVER, half + 2, in.sender_top, half - 6, in.sender_height),
-        size_only(IDC_MODE_FRAME, w - 10, h - 38),
+        size_only(IDC_MESSAGE, w - px(22), h - px(205)),
+        size_only(IDC_RECIPIENT, w - px(60), in.recipient_height),
+        size_only(IDC_SENTMESSAGES, w - px(60), in.sent_messages_height),
+        move_and_size(IDC_STATUS, in.status_left, h - px(26), w - px(22), px(16)),
+        move_and_size(IDC_SENDLOG, in.status_left, h - px(80), w - px(22), px(50)),
+        move_only(IDC_SEND, (w - in.send_width) / 2, h - px(108)),
+        size_only(IDC_INCOMING, w - px(22), h - px(104)),
+        size_only(IDC_SENDER, half - px(6), in.sender_height),
+        move_and_size(IDC_RECEIVER, half + px(2), in.sender_top, half - px(6), in.sender_height),
+        size_only(IDC_MODE_FRAME, w - px(10), h - px(38)),
     }};
 }

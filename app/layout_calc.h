@@ -15,7 +15,14 @@ struct LayoutInput {
     int sender_height;          // Sender button's height
     int recipient_height;       // recipient combo box's current client height
     int sent_messages_height;   // sent-messages combo box's current client height
+    int dpi = 96;               // the screen's dots per inch: the margins below scale with it
 };
+
+// A length in pixels at 96 dpi, at `dpi` (rounded to the nearest pixel).
+constexpr int scale_px(int px, int dpi)
+{
+    return static_cast<int>((static_cast<long long>(px) * dpi + 48) / 96);
+}
 
 // One SetWindowPos step: move and/or size control `id`; x/y are meaningful only when move is
 // set, cx/cy only when size is set (the unused pair is zero). Sizes are never negative.
@@ -32,6 +39,7 @@ constexpr std::size_t kLayoutSteps = 10;
 // The ten steps in the order they are applied: message edit, recipient box, sent-messages box,
 // status line, send log, Send button, incoming list, Sender button, Receiver button, mode frame.
 // Halves truncate toward zero; negative extents clamp to 0; results saturate at the int range.
+// The margins are pixels at 96 dpi, scaled to in.dpi.
 std::array<LayoutStep, kLayoutSteps> compute_layout(const LayoutInput &in);
 
 #endif

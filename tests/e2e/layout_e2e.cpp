@@ -8,6 +8,7 @@
 #include "app/ids.h"
 
 #include <commctrl.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -303,10 +304,66 @@ E2E_TEST(layout, bitmap_buttons_are_overlapping_squares)
     const long s = tmpl.bitmapButtonClient.cx; // the button's client width as the template makes it
     CHECK_MSG(s > 4, "template button width %ld", s);
     RECT one = control_rect(w, IDC_HIST_DELETE), two = control_rect(w, IDC_HIST_CLEAR);
-    CHECK_MSG(same_rect(one, RECT{12, 72, 12 + s, 72 + s}), "1067 at %s", rect_text(one).c_str());
-    CHECK_MSG(same_rect(two, RECT{s + 9, 72, 2 * s + 9, 72 + s}), "1068 at %s", rect_text(two).c_str());
+    // At (12, 72), or as much higher as keeps them off the message edit (the font here is larger).
+    const long top = std::min(72L, static_cast<long>(control_rect(w, IDC_MESSAGE).top - s));
+    CHECK_MSG(same_rect(one, RECT{12, top, 12 + s, top + s}), "1067 at %s", rect_text(one).c_str());
+    CHECK_MSG(same_rect(two, RECT{s + 9, top, 2 * s + 9, top + s}), "1068 at %s", rect_text(two).c_str());
     CHECK_EQ_INT(one.right - two.left, 3); // they overlap by 3 pixels
     CHECK_EQ_INT(app_exit(app), 0);
+}
+
+// The screen's dots per inch for the programs started next.
+bool set_dpi(DWORD dpi)
+{
+    bool ok = true;
+    for (auto [root, key] : {std::pair{HKEY_CURRENT_USER, "Control Panel\\Desktop"},
+                             std::pair{HKEY_CURRENT_CONFIG, "Software\\Fonts"}})
+        ok = RegSetKeyValueA(root, key, "LogPixels", REG_DWORD, &dpi, sizeof dpi) == ERROR_SUCCESS && ok;
+    return ok;
+}
+
+E2E_TEST(layout, controls_apart_and_inside_the_window_at_96_and_144_dpi)
+{
+    const int kSenderMode[] = {IDC_TO_LABEL, IDC_RECIPIENT, IDC_SENTMESSAGES, IDC_MESSAGE, IDC_SEND,
+                               IDC_SENDLOG,  IDC_HIST_DELETE, IDC_HIST_CLEAR, IDC_SENDER, IDC_RECEIVER, IDC_STATUS};
+    const int kReceiverMode[] = {IDC_REPLY, IDC_VIEW,     IDC_DELETE, IDC_DELETEALL,
+                                 IDC_INCOMING, IDC_SENDER, IDC_RECEIVER, IDC_STATUS};
+    long width96 = 0;
+    for (DWORD dpi : {96, 144}) {
+        reg_reset();
+        App app;
+        if (!CHECK(set_dpi(dpi)) || !CHECK(start_hidden(app)) || !CHECK(show_main(app.main)))
+            break;
+        HWND w = app.main;
+        SIZE client = client_size(w);
+        if (dpi == 96)
+            width96 = client.cx;
+        else
+            CHECK_MSG(client.cx * 4 > width96 * 5, "the window grew with the dpi: %ld at 96, %ld now", width96, client.cx);
+        for (bool sender : {true, false}) {
+            post_command(w, sender ? IDC_SENDER : IDC_RECEIVER);
+            CHECK(wait_until([&] { return is_checked(w, sender ? IDC_SENDER : IDC_RECEIVER); }, 3000));
+            std::vector<int> ids(sender ? std::begin(kSenderMode) : std::begin(kReceiverMode),
+                                 sender ? std::end(kSenderMode) : std::end(kReceiverMode));
+            // The two bitmap buttons overlap by design (3 pixels at 96 dpi).
+            for (int a : ids) {
+                RECT ra = control_rect(w, a), inside;
+                RECT whole = {0, 0, client.cx, client.cy};
+                IntersectRect(&inside, &ra, &whole);
+                CHECK_MSG(EqualRect(&inside, &ra), "dpi %lu: control %d at %s lies inside the client area %ldx%ld", dpi,
+                          a, rect_text(ra).c_str(), client.cx, client.cy);
+                for (int b : ids) {
+                    RECT rb = control_rect(w, b), both;
+                    bool designed = a == IDC_HIST_DELETE && b == IDC_HIST_CLEAR;
+                    if (a < b && !designed && IntersectRect(&both, &ra, &rb))
+                        CHECK_MSG(false, "dpi %lu: controls %d %s and %d %s overlap", dpi, a, rect_text(ra).c_str(), b,
+                                  rect_text(rb).c_str());
+                }
+            }
+        }
+        CHECK_EQ_INT(app_exit(app), 0);
+    }
+    CHECK(set_dpi(96));
 }
 
 E2E_TEST(layout, eleven_tools_as_registered)

@@ -126,3 +126,21 @@ TEST(ComputeLayout, CollapsedWindowGivesEmptyControls)
     EXPECT_EQ(s[3].cy, 16);   // the status line keeps its fixed height
     EXPECT_EQ(s[3].y, -26);   // positions may go negative; only sizes clamp
 }
+
+TEST(ComputeLayout, MarginsScaleWithTheDpi)
+{
+    // message cx, cy; status y, cy; send log y, cy; Send y; Receiver x, cx; frame cx, cy
+    struct Case { int dpi; int values[11]; };
+    const Case cases[] = {
+        {96, {578, 295, 474, 16, 420, 50, 392, 302, 294, 590, 462}},
+        {144, {567, 192, 461, 24, 380, 75, 338, 303, 291, 585, 443}},
+    };
+    for (const Case &c : cases) {
+        LayoutInput in = base_input();
+        in.dpi = c.dpi;
+        const auto s = compute_layout(in);
+        const int got[11] = {s[0].cx, s[0].cy, s[3].y, s[3].cy, s[4].y, s[4].cy, s[5].y, s[8].x, s[8].cx, s[9].cx, s[9].cy};
+        for (int i = 0; i < 11; ++i)
+            EXPECT_EQ(got[i], c.values[i]) << "dpi " << c.dpi << " value " << i;
+    }
+}
