@@ -85,9 +85,11 @@
 #define TIMER_MONITOR       50
 #define TIMER_HIDE          100
 #define TIMER_ANIMATION     150
+#define TIMER_TRAY_RETRY    160    /* runs only while adding the tray icon fails */
 #define MONITOR_PERIOD_MS   50
 #define HIDE_PERIOD_MS      100
 #define ANIMATION_PERIOD_MS 150
+#define TRAY_RETRY_PERIOD_MS 1000
 
 /* Private window messages */
 #define WM_TRAYCALLBACK     1028   /* WM_USER + 4 */

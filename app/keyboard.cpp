@@ -3,6 +3,7 @@
 #include "app/ids.h"
 #include "app/mainwnd.h"
 #include "app/shell.h"
+#include "receive/dialogs.h"
 
 static bool ctrl_down()
 {
@@ -16,7 +17,7 @@ static void send_command_to(HWND hwnd, int id)
 
 static LRESULT on_tab()
 {
-    if (!ctrl_down() || g_main.dialogOpen || g_main.configOpen)
+    if (!ctrl_down() || main_dialog_open())
         return 0;
     bool sender = SendDlgItemMessageA(g_main.window, IDC_SENDER, BM_GETCHECK, 0, 0) == BST_CHECKED;
     send_command_to(g_main.window, sender ? IDC_RECEIVER : IDC_SENDER);
@@ -29,8 +30,8 @@ static LRESULT on_enter()
         HWND foreground = GetForegroundWindow();
         if (foreground == g_main.window)
             send_command_to(g_main.window, IDC_SEND);
-        else if (g_main.dialogOpen && foreground && foreground == g_main.messageView)
-            send_command_to(g_main.messageView, IDC_VIEW_REPLY);
+        else if (view_is_open(foreground))
+            send_command_to(foreground, IDC_VIEW_REPLY);
         return 1;
     }
     if (GetAsyncKeyState(VK_CONTROL) || GetAsyncKeyState(VK_SHIFT) || GetAsyncKeyState(VK_MENU))

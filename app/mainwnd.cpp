@@ -30,6 +30,40 @@ int tolvik_message_box(HWND owner, const char *text, UINT flags)
     return MessageBoxA(owner, text, "Tolvik", flags);
 }
 
+void main_dialog_opened()
+{
+    ++g_main.dialogsOpen;
+}
+
+void main_dialog_closed()
+{
+    if (g_main.dialogsOpen > 0)
+        --g_main.dialogsOpen;
+}
+
+void main_config_open(bool open)
+{
+    g_main.configOpen = open;
+}
+
+bool main_dialog_open()
+{
+    return g_main.dialogsOpen > 0 || g_main.configOpen;
+}
+
+void main_monitor_timer(bool on)
+{
+    if (on)
+        g_main.monitorTimer = SetTimer(g_main.window, TIMER_MONITOR, MONITOR_PERIOD_MS, nullptr);
+    else
+        KillTimer(g_main.window, TIMER_MONITOR);
+}
+
+void main_context_menu_open(bool open)
+{
+    g_main.contextMenuOpen = open;
+}
+
 // Sets the dialog's message result and answers the dialog manager.
 static INT_PTR answer(HWND hwnd, BOOL handled, LRESULT result)
 {
@@ -80,14 +114,14 @@ static void setup_send_log(HWND list)
         if (icon && g_main.sendImages)
             ImageList_AddIcon(g_main.sendImages, icon);
     SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(g_main.sendImages));
-    add_column(list, 0, "Status", client_width(list) - 20);
+    add_column(list, 0, "Status", client_width(list) - layout_px(20));
 }
 
 static void setup_incoming(HWND list)
 {
-    add_column(list, 0, "Time", 110);
-    add_column(list, 1, "From", 80);
-    add_column(list, 2, "To", 80);
+    add_column(list, 0, "Time", layout_px(110));
+    add_column(list, 1, "From", layout_px(80));
+    add_column(list, 2, "To", layout_px(80));
     add_column(list, 3, "Message", client_width(list));
 }
 
@@ -145,10 +179,7 @@ static void on_init_dialog(HWND hwnd)
 
     settings_load(); // 16
 
-    if (g_settings.Monitor) // 17
-        g_main.monitorTimer = SetTimer(hwnd, TIMER_MONITOR, MONITOR_PERIOD_MS, nullptr);
-    else
-        KillTimer(hwnd, TIMER_MONITOR);
+    main_monitor_timer(g_settings.Monitor != 0); // 17
 
     recipients_history_load(); // 18
 
@@ -215,13 +246,17 @@ static INT_PTR on_syscommand(HWND hwnd, WPARAM command)
     case IDM_EXIT: main_exit(hwnd); return FALSE;
     case IDM_CONFIGURE: config_dialog(hwnd); return FALSE;
     case SC_MINIMIZE:
-    case SC_CLOSE: hide_to_tray(hwnd); return TRUE;
+    case SC_CLOSE: tray_hide(hwnd); return TRUE;
     default: return FALSE;
     }
 }
 
 INT_PTR CALLBACK MainDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    if (msg != 0 && msg == tray_taskbar_created_message()) {
+        tray_on_taskbar_created(hwnd);
+        return answer(hwnd, TRUE, 0);
+    }
     switch (msg) {
     case WM_INITDIALOG:
         on_init_dialog(hwnd);
@@ -251,7 +286,7 @@ INT_PTR CALLBACK MainDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_SENDLOG:
         return answer(hwnd, TRUE, send_log_on_message(*reinterpret_cast<const SendLogRequest *>(lParam)));
     case WM_ACTIVATEINSTANCE:
-        bring_forward(hwnd);
+        tray_bring_forward(hwnd);
         return FALSE;
     default:
         return FALSE;

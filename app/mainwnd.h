@@ -29,14 +29,12 @@ struct MainState {
     HHOOK keyboardHook;
     UINT_PTR monitorTimer;   // result of the last start of timer 50; 0 if never started
     UINT_PTR hideTimer;
-    UINT_PTR animationTimer; // non-zero once timer 150 was started
     RECT startRect;          // window rectangle before collapsing (screen coordinates)
     int startWidth, startHeight;
     bool fullFrame;          // set by the first showing, never cleared
-    bool dialogOpen;         // About box or Message View open
+    int dialogsOpen;         // About boxes and Message Views open (viewers nest)
     bool configOpen;         // configuration dialog open
     bool contextMenuOpen;    // incoming context menu being tracked
-    HWND messageView;        // the open Message View, or null
 };
 
 extern MainState g_main;
@@ -47,6 +45,14 @@ extern HANDLE g_mapping;
 extern volatile std::uint32_t *g_sharedView;
 
 INT_PTR CALLBACK MainDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// The writes other subsystems make to the main window's state.
+void main_dialog_opened();            // an About box or Message View opens
+void main_dialog_closed();            // one of them closes (once per opening)
+void main_config_open(bool open);     // the configuration dialog opens or closes
+bool main_dialog_open();              // any of them open: tray menu greyed, no Ctrl+Tab
+void main_monitor_timer(bool on);     // timer 50 started or stopped, as Monitor says
+void main_context_menu_open(bool open);
 
 // Exit sequence: tray icon removed, histories and mode saved, dialog ended.
 void main_exit(HWND hwnd);

@@ -31,6 +31,19 @@ void tray_create_menu()
     AppendMenuA(g_main.trayMenu, MF_STRING, IDM_EXIT, "E&xit Tolvik");
 }
 
+// Adds the icon with the record (message, icon and tip). An icon the tray still shows counts
+// as added. Until it works, the retry timer tries again: at a start with Windows the taskbar
+// may not exist yet.
+static void add_or_retry(HWND hwnd)
+{
+    NOTIFYICONDATAA &r = g_main.trayRecord;
+    r.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    if (Shell_NotifyIconA(NIM_ADD, &r) || Shell_NotifyIconA(NIM_MODIFY, &r))
+        KillTimer(hwnd, TIMER_TRAY_RETRY);
+    else
+        SetTimer(hwnd, TIMER_TRAY_RETRY, TRAY_RETRY_PERIOD_MS, nullptr);
+}
+
 // The record keeps its first (version 1) size on every target: 88 bytes on 32-bit Windows.
 void tray_add_icon(HWND hwnd)
 {
@@ -39,11 +52,27 @@ void tray_add_icon(HWND hwnd)
     r.cbSize = NOTIFYICONDATAA_V1_SIZE;
     r.hWnd = hwnd;
     r.uID = 0;
-    r.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     r.uCallbackMessage = WM_TRAYCALLBACK;
     r.hIcon = g_main.trayIcon;
     lstrcpynA(r.szTip, "Tolvik", 64);
-    Shell_NotifyIconA(NIM_ADD, &r);
+    add_or_retry(hwnd);
+}
+
+UINT tray_taskbar_created_message()
+{
+    static const UINT message = RegisterWindowMessageA("TaskbarCreated");
+    return message;
+}
+
+// A new taskbar (the shell restarted) shows none of the old icons.
+void tray_on_taskbar_created(HWND hwnd)
+{
+    add_or_retry(hwnd);
+}
+
+void tray_retry_add(HWND hwnd)
+{
+    add_or_retry(hwnd);
 }
 
 void tray_set_icon(HICON icon)
@@ -85,7 +114,7 @@ static RECT window_rect(HWND hwnd)
     return rc;
 }
 
-int first_showing(HWND hwnd)
+int tray_first_showing(HWND hwnd)
 {
     if (g_main.fullFrame)
         return 0;
@@ -105,23 +134,23 @@ int first_showing(HWND hwnd)
     return 1;
 }
 
-void corner_show(HWND hwnd)
+void tray_corner_show(HWND hwnd)
 {
     ShowWindow(hwnd, SW_SHOWNORMAL);
     animate(hwnd, corner_rect(), window_rect(hwnd));
     SetForegroundWindow(hwnd);
 }
 
-void bring_forward(HWND hwnd)
+void tray_bring_forward(HWND hwnd)
 {
     if (IsWindowVisible(hwnd) && g_main.fullFrame)
         ShowWindow(hwnd, SW_SHOWNORMAL);
-    else if (!first_showing(hwnd))
-        corner_show(hwnd);
+    else if (!tray_first_showing(hwnd))
+        tray_corner_show(hwnd);
     SetForegroundWindow(hwnd);
 }
 
-void hide_to_tray(HWND hwnd)
+void tray_hide(HWND hwnd)
 {
     if (!IsWindowVisible(hwnd))
         return;
@@ -131,7 +160,7 @@ void hide_to_tray(HWND hwnd)
 
 static void toggle(HWND hwnd)
 {
-    if (first_showing(hwnd))
+    if (tray_first_showing(hwnd))
         return;
     POINT cursor;
     GetCursorPos(&cursor);
@@ -153,7 +182,7 @@ static void show_tray_menu(HWND hwnd)
     POINT cursor;
     GetCursorPos(&cursor);
     SetForegroundWindow(hwnd);
-    UINT state = (g_main.dialogOpen || g_main.configOpen) ? MF_GRAYED : MF_ENABLED;
+    UINT state = main_dialog_open() ? MF_GRAYED : MF_ENABLED;
     for (UINT id : {IDM_ABOUT, IDM_CONFIGURE, IDM_EXIT})
         EnableMenuItem(g_main.trayMenu, id, MF_BYCOMMAND | state);
     TrackPopupMenu(g_main.trayMenu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, hwnd,

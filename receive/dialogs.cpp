@@ -1,5 +1,6 @@
-// dialogs.cpp - the Message View (steps through the incoming list, replies) and the About
-// box, which share one dialog procedure.
+// dialogs.cpp - the Message View: shows one incoming message, steps through the list with
+// Prev and Next, replies. Viewers nest (a capture inside an open viewer opens another on
+// top); each keeps its own state.
 #include "receive/dialogs.h"
 
 #include "app/ids.h"
@@ -11,8 +12,30 @@
 
 #include <cstdio>
 
-static int s_viewedIndex = -1; // survives between openings
-static POINT s_minimumSize;
+// One open Message View; lives on the stack of the view command that runs it.
+struct Viewer {
+    HWND dlg = nullptr;
+    int index;             // the item shown
+    POINT minimumSize = {};
+    bool open = false;     // between WM_INITDIALOG and its close
+    Viewer *outer;         // the viewer this one was opened over, or null
+};
+
+static int s_viewedIndex = -1;     // the last viewer's index, where the next one starts
+static Viewer *s_innermost;        // open viewers, innermost first
+
+static Viewer *viewer_of(HWND dlg)
+{
+    return reinterpret_cast<Viewer *>(GetWindowLongPtrA(dlg, DWLP_USER));
+}
+
+bool view_is_open(HWND hwnd)
+{
+    for (Viewer *v = s_innermost; v && hwnd; v = v->outer)
+        if (v->dlg == hwnd && v->open)
+            return true;
+    return false;
+}
 
 static int selection_mark()
 {
@@ -24,106 +47,107 @@ static int item_count()
     return static_cast<int>(SendMessageA(g_main.incoming, LVM_GETITEMCOUNT, 0, 0));
 }
 
-// Shows the viewed item (an unreadable one leaves the edit as it was), the Prev/Next states
-// and the caption.
-static void show_viewed(HWND dlg)
+static void set_index(Viewer &v, int index)
 {
-    std::string text;
-    if (incoming_full_text(s_viewedIndex, text))
-        SetDlgItemTextA(dlg, IDC_VIEW_TEXT, text.c_str());
-    int count = item_count();
-    EnableWindow(GetDlgItem(dlg, IDC_VIEW_PREV), s_viewedIndex > 0);
-    EnableWindow(GetDlgItem(dlg, IDC_VIEW_NEXT), s_viewedIndex < count - 1);
-    char caption[64];
-    std::snprintf(caption, sizeof caption, "Message %d of %d", s_viewedIndex + 1, count);
-    SetWindowTextA(dlg, caption);
+    v.index = index;
+    s_viewedIndex = index;
 }
 
-static void on_init(HWND dlg)
+// Shows the viewed item (an unreadable one leaves the edit as it was), the Prev/Next states
+// and the caption.
+static void show_viewed(const Viewer &v)
 {
-    g_main.dialogOpen = true;
-    if (!GetDlgItem(dlg, IDC_VIEW_TEXT))
-        return; // the About box
-    g_main.messageView = dlg;
+    std::string text;
+    if (incoming_full_text(v.index, text))
+        SetDlgItemTextA(v.dlg, IDC_VIEW_TEXT, text.c_str());
+    int count = item_count();
+    EnableWindow(GetDlgItem(v.dlg, IDC_VIEW_PREV), v.index > 0);
+    EnableWindow(GetDlgItem(v.dlg, IDC_VIEW_NEXT), v.index < count - 1);
+    char caption[64];
+    std::snprintf(caption, sizeof caption, "Message %d of %d", v.index + 1, count);
+    SetWindowTextA(v.dlg, caption);
+}
+
+static void on_init(HWND dlg, Viewer &v)
+{
+    SetWindowLongPtrA(dlg, DWLP_USER, reinterpret_cast<LONG_PTR>(&v));
+    v.dlg = dlg;
+    v.open = true;
+    main_dialog_opened();
     RECT rc;
     GetWindowRect(dlg, &rc);
-    s_minimumSize = POINT{rc.right - rc.left, rc.bottom - rc.top};
+    v.minimumSize = POINT{rc.right - rc.left, rc.bottom - rc.top};
     int mark = selection_mark();
     if (mark < 0)
         return;
-    s_viewedIndex = mark;
-    show_viewed(dlg);
+    set_index(v, mark);
+    show_viewed(v);
 }
 
 // Opened without a selection mark, Prev and Next keep their template state; the index they
 // step from may then be -1 or past the end, so it is brought back into the list.
-static void step(HWND dlg, int delta, int button)
+static void step(Viewer &v, int delta, int button)
 {
     int count = item_count();
     if (count <= 0)
         return;
-    s_viewedIndex += delta;
-    if (s_viewedIndex < 0)
-        s_viewedIndex = 0;
-    if (s_viewedIndex > count - 1)
-        s_viewedIndex = count - 1;
-    show_viewed(dlg);
-    if (!IsWindowEnabled(GetDlgItem(dlg, button)))
-        SetFocus(GetDlgItem(dlg, IDC_VIEW_TEXT));
+    int index = v.index + delta;
+    if (index < 0)
+        index = 0;
+    if (index > count - 1)
+        index = count - 1;
+    set_index(v, index);
+    show_viewed(v);
+    if (!IsWindowEnabled(GetDlgItem(v.dlg, button)))
+        SetFocus(GetDlgItem(v.dlg, IDC_VIEW_TEXT));
 }
 
-static void close_dialog(HWND dlg, int id)
+static void close_viewer(Viewer &v, int id)
 {
-    g_main.dialogOpen = false;
-    if (g_main.messageView == dlg)
-        g_main.messageView = nullptr;
-    EndDialog(dlg, id);
+    if (v.open) {
+        v.open = false;
+        main_dialog_closed();
+    }
+    EndDialog(v.dlg, id);
 }
 
-static void reply(HWND dlg)
+static void reply(Viewer &v)
 {
-    g_main.dialogOpen = false;
-    if (g_main.messageView == dlg)
-        g_main.messageView = nullptr;
-    EndDialog(dlg, IDC_VIEW_REPLY);
+    close_viewer(v, IDC_VIEW_REPLY);
     SendMessageA(g_main.window, WM_COMMAND, IDC_REPLY, 0);
     sent_messages_load(-1);
     SetFocus(g_main.message);
     SendMessageA(g_main.message, EM_SETSEL, 0, -1);
-    bring_forward(g_main.window);
+    tray_bring_forward(g_main.window);
 }
 
 // The button row stays at the bottom; the edit takes the rest.
 static void on_size(HWND dlg, int cx, int cy)
 {
+    const int margin = layout_px(10), rowSpace = layout_px(40);
     HWND edit = GetDlgItem(dlg, IDC_VIEW_TEXT);
-    if (edit)
-        SetWindowPos(edit, nullptr, 0, 0, cx - 10 > 0 ? cx - 10 : 0, cy - 40 > 0 ? cy - 40 : 0,
-                     SWP_NOMOVE | SWP_NOZORDER);
-    for (int id : {IDC_VIEW_REPLY, IDOK, IDC_VIEW_PREV, IDC_VIEW_NEXT, IDC_VIEW_SPACER}) {
-        HWND control = GetDlgItem(dlg, id);
-        if (!control)
-            continue;
-        RECT rc;
-        GetWindowRect(control, &rc);
-        MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT *>(&rc), 2);
-        SetWindowPos(control, nullptr, rc.left, cy - 29, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    }
+    SetWindowPos(edit, nullptr, 0, 0, cx - margin > 0 ? cx - margin : 0, cy - rowSpace > 0 ? cy - rowSpace : 0,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    dialog_place_button_row(dlg, cy, {IDC_VIEW_REPLY, IDOK, IDC_VIEW_PREV, IDC_VIEW_NEXT, IDC_VIEW_SPACER});
 }
 
 static INT_PTR CALLBACK ViewDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    switch (msg) {
-    case WM_INITDIALOG:
-        on_init(dlg);
+    if (msg == WM_INITDIALOG) {
+        on_init(dlg, *reinterpret_cast<Viewer *>(lParam));
         return TRUE;
+    }
+    Viewer *v = viewer_of(dlg);
+    if (!v)
+        return FALSE;
+    switch (msg) {
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK:
-        case IDCANCEL: close_dialog(dlg, LOWORD(wParam)); break;
-        case IDC_VIEW_PREV: step(dlg, -1, IDC_VIEW_PREV); break;
-        case IDC_VIEW_NEXT: step(dlg, +1, IDC_VIEW_NEXT); break;
-        case IDC_VIEW_REPLY: reply(dlg); break;
+        case IDCANCEL: close_viewer(*v, LOWORD(wParam)); break;
+        case IDC_VIEW_PREV: step(*v, -1, IDC_VIEW_PREV); break;
+        case IDC_VIEW_NEXT: step(*v, +1, IDC_VIEW_NEXT); break;
+        case IDC_VIEW_REPLY: reply(*v); break;
         default: break;
         }
         return TRUE;
@@ -132,7 +156,7 @@ static INT_PTR CALLBACK ViewDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lP
         SetWindowLongPtrA(dlg, DWLP_MSGRESULT, 0);
         return TRUE;
     case WM_GETMINMAXINFO:
-        reinterpret_cast<MINMAXINFO *>(lParam)->ptMinTrackSize = s_minimumSize;
+        reinterpret_cast<MINMAXINFO *>(lParam)->ptMinTrackSize = v->minimumSize;
         SetWindowLongPtrA(dlg, DWLP_MSGRESULT, 0);
         return TRUE;
     default:
@@ -149,10 +173,26 @@ void view_command(HWND hwnd)
             MessageBoxA(hwnd, text.c_str(), "Message", MB_OK | MB_SYSTEMMODAL);
         return;
     }
-    DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_MESSAGEVIEW), hwnd, ViewDlgProc, 0);
+    Viewer v;
+    v.index = s_viewedIndex;
+    v.outer = s_innermost;
+    s_innermost = &v;
+    DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_MESSAGEVIEW), hwnd, ViewDlgProc, reinterpret_cast<LPARAM>(&v));
+    s_innermost = v.outer;
+    if (v.open) // ended some other way than its buttons
+        main_dialog_closed();
 }
 
-void about_box(HWND hwnd)
+void dialog_place_button_row(HWND dlg, int cy, std::initializer_list<int> ids)
 {
-    DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_ABOUT), hwnd, ViewDlgProc, 0);
+    const int y = cy - layout_px(29);
+    for (int id : ids) {
+        HWND control = GetDlgItem(dlg, id);
+        if (!control)
+            continue;
+        RECT rc;
+        GetWindowRect(control, &rc);
+        MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT *>(&rc), 2);
+        SetWindowPos(control, nullptr, rc.left, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    }
 }

@@ -8,11 +8,12 @@
 #include "settings/settings.h"
 
 static int s_animationCounter = 1; // 1..9
+static UINT_PTR s_animationTimer;  // what the last start of timer 150 returned; never cleared
 static const char kReceiverCaption[] = "&Receiver";
 
 void animation_stop(HWND hwnd)
 {
-    if (g_main.animationTimer)
+    if (s_animationTimer)
         KillTimer(hwnd, TIMER_ANIMATION);
     SetDlgItemTextA(hwnd, IDC_RECEIVER, kReceiverCaption);
     tray_set_icon(g_main.trayIcon);
@@ -21,7 +22,7 @@ void animation_stop(HWND hwnd)
 void animation_start(HWND hwnd)
 {
     s_animationCounter = 1;
-    g_main.animationTimer = SetTimer(hwnd, TIMER_ANIMATION, ANIMATION_PERIOD_MS, nullptr);
+    s_animationTimer = SetTimer(hwnd, TIMER_ANIMATION, ANIMATION_PERIOD_MS, nullptr);
 }
 
 // Blinks the tray icon (icon 156 on every fourth frame) and spells out the Receiver
@@ -53,6 +54,7 @@ void timer_on_tick(HWND hwnd, UINT_PTR id)
         KillTimer(hwnd, TIMER_HIDE);
         break;
     case TIMER_ANIMATION: animation_tick(hwnd); break;
+    case TIMER_TRAY_RETRY: tray_retry_add(hwnd); break;
     default: break;
     }
 }

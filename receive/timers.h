@@ -1,4 +1,5 @@
-// timers.h - the main window's timers: capture (50), hide (100) and new-message animation (150).
+// timers.h - the main window's timers: capture (50), hide (100), new-message animation (150)
+// and the tray icon's retry (160).
 #ifndef TOLVIK_TIMERS_H
 #define TOLVIK_TIMERS_H
 

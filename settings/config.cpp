@@ -31,7 +31,7 @@ static bool checked(HWND dlg, int id)
 
 static void on_init(HWND dlg)
 {
-    g_main.configOpen = true;
+    main_config_open(true);
     for (const CheckBox &box : kChecks)
         SendDlgItemMessageA(dlg, box.id, BM_SETCHECK, g_settings.*box.field, 0);
     SendDlgItemMessageA(dlg, IDC_CFG_PROGRAM, EM_LIMITTEXT, sizeof g_settings.ExternalProg - 1, 0);
@@ -59,11 +59,8 @@ static void on_ok(HWND dlg)
         g_settings.*box.field = checked(dlg, box.id) ? 1 : 0;
     GetDlgItemTextA(dlg, IDC_CFG_PROGRAM, g_settings.ExternalProg, sizeof g_settings.ExternalProg);
     settings_save();
-    if (g_settings.Monitor)
-        g_main.monitorTimer = SetTimer(g_main.window, TIMER_MONITOR, MONITOR_PERIOD_MS, nullptr);
-    else
-        KillTimer(g_main.window, TIMER_MONITOR);
-    g_main.configOpen = false;
+    main_monitor_timer(g_settings.Monitor != 0);
+    main_config_open(false);
     EndDialog(dlg, IDOK);
 }
 
@@ -79,7 +76,7 @@ static INT_PTR CALLBACK ConfigDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
         case IDC_CFG_RUNPROG: on_runprog_changed(dlg); break;
         case IDOK: on_ok(dlg); break;
         case IDCANCEL:
-            g_main.configOpen = false;
+            main_config_open(false);
             EndDialog(dlg, IDCANCEL);
             break;
         default: break;

@@ -49,26 +49,6 @@ void double_click(const TrayIcon &icon)
     mouse_click(rect_centre(icon.screen), false, true);
 }
 
-struct MenuItem {
-    int id;
-    UINT state;
-    std::string text;
-};
-
-// The popup menu tolvik is tracking now, without its separators.
-std::vector<MenuItem> tracked_menu(HWND main)
-{
-    std::vector<MenuItem> items;
-    for (const std::string &line : probe_run(main, kProbeTrackedMenu)) {
-        size_t a = line.find('|'), b = line.find('|', a + 1);
-        if (a == std::string::npos || b == std::string::npos || line.substr(b + 1) == "-")
-            continue;
-        items.push_back({std::atoi(line.c_str()), static_cast<UINT>(std::stoul(line.substr(a + 1, b - a - 1))),
-                         line.substr(b + 1)});
-    }
-    return items;
-}
-
 // Opens the tray menu with a right-click on the icon and returns its items.
 std::vector<MenuItem> open_tray_menu(HWND main, const TrayIcon &icon)
 {
@@ -76,12 +56,6 @@ std::vector<MenuItem> open_tray_menu(HWND main, const TrayIcon &icon)
     std::vector<MenuItem> items;
     wait_until([&] { return !(items = tracked_menu(main)).empty(); }, 5000, 100);
     return items;
-}
-
-bool close_tracked_menu(HWND main)
-{
-    PostMessageA(main, WM_CANCELMODE, 0, 0);
-    return wait_until([&] { return tracked_menu(main).empty(); }, 5000, 100);
 }
 
 void check_tray_menu(const std::vector<MenuItem> &items, bool grey, const char *when)
@@ -260,6 +234,62 @@ E2E_TEST(shell, tray_menu_grey_while_a_dialog_is_open)
         CHECK(close_tracked_menu(w));
     }
     CHECK_EQ_INT(app_exit(app), 0);
+}
+
+E2E_TEST(shell, inner_viewer_closing_leaves_the_outer_dialog_state_alone)
+{
+    reg_reset();
+    const char *time = "1/2/2003 9:15 AM";
+    store_messages({full_message("ALICE", "ME", time, "one"), full_message("BOB", "ME", time, "two"),
+                    full_message("CAROL", "ME", time, "three")});
+    App app;
+    if (!CHECK(start_hidden(app)))
+        return;
+    HWND w = app.main, list = GetDlgItem(w, IDC_INCOMING);
+    DWORD pid = app.pi.dwProcessId;
+    TrayIcon icon;
+    CHECK(tolvik_tray_icon(icon));
+    lv_select(list, 2);
+    post_command(w, IDM_MSG_VIEW);
+    HWND outer = wait_dialog(pid, "Message 3 of 3", 5000);
+    lv_select(list, 1);
+    post_command(w, IDM_MSG_VIEW); // run by the outer viewer's loop: a viewer over a viewer
+    HWND inner = wait_dialog(pid, "Message 2 of 3", 5000, outer);
+    if (!CHECK(outer && inner))
+        return;
+    PostMessageA(inner, WM_COMMAND, IDOK, 0);
+    CHECK(wait_gone(inner));
+    check_tray_menu(open_tray_menu(w, icon), true, "the outer viewer still open");
+    CHECK(close_tracked_menu(w));
+    CHECK(make_foreground(outer));
+    chord({VK_CONTROL}, VK_TAB);
+    settle(w);
+    CHECK_MSG(is_checked(w, IDC_SENDER), "Ctrl+Tab does not switch the mode behind the viewer");
+    PostMessageA(GetDlgItem(outer, IDC_VIEW_PREV), BM_CLICK, 0, 0);
+    CHECK_MSG(wait_until([&] { return text_of(outer) == "Message 2 of 3"; }, 3000), "Prev steps from its own message: %s",
+              text_of(outer).c_str());
+    CHECK(make_foreground(outer));
+    chord({VK_CONTROL}, VK_RETURN);
+    CHECK_MSG(wait_gone(outer), "Ctrl+Enter replies from the outer viewer");
+    CHECK_MSG(wait_until([&] { return item_text(w, IDC_RECIPIENT) == "BOB"; }, 3000), "to the selection mark");
+    CHECK_EQ_INT(app_exit(app), 0);
+}
+
+// Wine draws the caption buttons with the symbol font; without it they show letters.
+E2E_TEST(shell, the_symbol_font_for_caption_buttons_is_installed)
+{
+    LOGFONTA want = {};
+    lstrcpyA(want.lfFaceName, "Marlett");
+    want.lfCharSet = DEFAULT_CHARSET;
+    HDC screen = GetDC(nullptr);
+    bool found = false;
+    auto seen = [](const LOGFONTA *, const TEXTMETRICA *, DWORD, LPARAM lp) -> int {
+        *reinterpret_cast<bool *>(lp) = true;
+        return 0;
+    };
+    EnumFontFamiliesExA(screen, &want, seen, reinterpret_cast<LPARAM>(&found), 0);
+    ReleaseDC(nullptr, screen);
+    CHECK_MSG(found, "the Marlett font is there");
 }
 
 // --- the activate-instance message ---

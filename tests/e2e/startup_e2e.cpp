@@ -1,10 +1,13 @@
 // startup_e2e.cpp - start-up, single instance, the collapsed main window, its system menu,
 // list columns, tray icon, and the ways out.
+#include "app/ids.h"
 #include "tests/e2e/check.h"
 #include "tests/e2e/harness.h"
 #include "tests/e2e/probe.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
+#include <cstring>
 
 static bool named_memory_exists()
 {
@@ -253,4 +256,280 @@ E2E_TEST(startup, window_brought_up_at_once_is_not_hidden_by_the_start_up_timer)
     Sleep(600); // well past the hide timer's 100 ms
     CHECK_MSG(IsWindowVisible(app.main), "a window shown in full frame stays up");
     CHECK_EQ_INT(app_exit(app), 0);
+}
+
+// A stand-in taskbar on a thread of its own, found before the real one, that refuses every
+// icon: the shell's calls fail as they do before the taskbar exists.
+struct RefusingTaskbar {
+    HANDLE thread = nullptr;
+    DWORD threadId = 0;
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    RefusingTaskbar() { thread = CreateThread(nullptr, 0, run, this, 0, &threadId); }
+    ~RefusingTaskbar() { remove(); CloseHandle(ready); }
+    bool up() const { return WaitForSingleObject(ready, 5000) == WAIT_OBJECT_0; }
+    void remove()
+    {
+        if (!thread)
+            return;
+        PostThreadMessageA(threadId, WM_QUIT, 0, 0);
+        WaitForSingleObject(thread, 5000);
+        CloseHandle(thread);
+        thread = nullptr;
+    }
+    static DWORD WINAPI run(void *self)
+    {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = DefWindowProcA; // answers WM_COPYDATA with 0: refused
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "Shell_TrayWnd";
+        RegisterClassA(&wc);
+        HWND w = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "Shell_TrayWnd", "", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                 nullptr, wc.hInstance, nullptr);
+        SetEvent(static_cast<RefusingTaskbar *>(self)->ready);
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+            DispatchMessageA(&msg);
+        DestroyWindow(w);
+        UnregisterClassA("Shell_TrayWnd", wc.hInstance);
+        return 0;
+    }
+};
+
+E2E_TEST(startup, tray_icon_added_again_after_a_failed_add_and_for_a_new_taskbar)
+{
+    reg_reset();
+    App app;
+    RefusingTaskbar refusing;
+    if (!CHECK(refusing.up()) || !CHECK(app_start_main(app)))
+        return;
+    CHECK_MSG(!tray_has("Tolvik"), "the first add failed");
+    refusing.remove();
+    CHECK_MSG(wait_until([] { return tray_has("Tolvik"); }, 5000), "the add is tried again until it works");
+    // The shell restarted: the new taskbar shows no icon until the program adds it again.
+    NOTIFYICONDATAA icon = {};
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = app.main;
+    CHECK(Shell_NotifyIconA(NIM_DELETE, &icon));
+    CHECK(wait_until([] { return !tray_has("Tolvik"); }, 3000));
+    PostMessageA(app.main, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    CHECK_MSG(wait_until([] { return tray_has("Tolvik"); }, 5000), "added again on TaskbarCreated");
+    CHECK_EQ_INT(app_exit(app), 0);
+}
+
+// ---- the compiled dialog templates, read from the exe, against the resource table ----
+
+namespace {
+
+struct TemplateItem {
+    int id;
+    std::string cls, caption;   // a class ordinal as "#128"; an ordinal caption as "#134"
+    short x, y, cx, cy;
+    DWORD style, exStyle;
+};
+
+struct Template {
+    DWORD style = 0;
+    short x = 0, y = 0, cx = 0, cy = 0;
+    std::string caption, font;
+    WORD points = 0, weight = 0;
+    BYTE charset = 0;
+    std::vector<TemplateItem> items;
+};
+
+struct Reader {
+    const BYTE *p;
+    template <class T> T take()
+    {
+        T v;
+        std::memcpy(&v, p, sizeof v);
+        p += sizeof v;
+        return v;
+    }
+    void align4() { p = reinterpret_cast<const BYTE *>((reinterpret_cast<uintptr_t>(p) + 3) & ~uintptr_t(3)); }
+    std::string sz_or_ord()
+    {
+        WORD first = take<WORD>();
+        if (first == 0xFFFF)
+            return "#" + std::to_string(take<WORD>());
+        std::string s;
+        for (WORD c = first; c; c = take<WORD>())
+            s += static_cast<char>(c);
+        return s;
+    }
+    // A control class by name or by its predefined number: the same class.
+    std::string control_class()
+    {
+        std::string name = sz_or_ord();
+        const char *numbered[] = {"BUTTON", "EDIT", "STATIC", "LISTBOX", "SCROLLBAR", "COMBOBOX"};
+        for (int i = 0; i < 6; ++i)
+            if (lstrcmpiA(name.c_str(), numbered[i]) == 0)
+                return "#" + std::to_string(0x80 + i);
+        return name;
+    }
+};
+
+// Both template forms: the extended one (signature 0xFFFF) carries weight and character set.
+bool read_template(int id, Template &t)
+{
+    HMODULE exe = LoadLibraryExA(g_tolvikExe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC res = exe ? FindResourceA(exe, MAKEINTRESOURCEA(id), reinterpret_cast<LPCSTR>(RT_DIALOG)) : nullptr;
+    HGLOBAL data = res ? LoadResource(exe, res) : nullptr;
+    Reader r = {data ? static_cast<const BYTE *>(LockResource(data)) : nullptr};
+    if (r.p) {
+        bool ex = reinterpret_cast<const WORD *>(r.p)[1] == 0xFFFF;
+        if (ex)
+            r.p += 8; // version, signature, help id
+        DWORD exStyle = r.take<DWORD>(), style = r.take<DWORD>();
+        t.style = ex ? style : exStyle; // the plain form has the style first
+        WORD count = r.take<WORD>();
+        t.x = r.take<short>(), t.y = r.take<short>(), t.cx = r.take<short>(), t.cy = r.take<short>();
+        r.sz_or_ord(); // menu
+        r.sz_or_ord(); // class
+        t.caption = r.sz_or_ord();
+        t.points = r.take<WORD>();
+        if (ex) {
+            t.weight = r.take<WORD>();
+            r.take<BYTE>(); // italic
+            t.charset = r.take<BYTE>();
+        }
+        t.font = r.sz_or_ord();
+        for (WORD i = 0; i < count; ++i) {
+            r.align4();
+            TemplateItem it = {};
+            if (ex)
+                r.take<DWORD>(); // help id
+            DWORD a = r.take<DWORD>(), b = r.take<DWORD>();
+            it.style = ex ? b : a;
+            it.exStyle = ex ? a : b;
+            it.x = r.take<short>(), it.y = r.take<short>(), it.cx = r.take<short>(), it.cy = r.take<short>();
+            it.id = ex ? static_cast<int>(r.take<DWORD>()) : r.take<WORD>();
+            it.cls = r.control_class();
+            it.caption = r.sz_or_ord();
+            r.p += r.take<WORD>(); // creation data
+            t.items.push_back(it);
+        }
+    }
+    if (exe)
+        FreeLibrary(exe);
+    return r.p != nullptr;
+}
+
+constexpr DWORD kHidden = 0x80000000; // in the table below: the control starts hidden
+
+struct Row {
+    int dialog, id;
+    const char *cls, *caption; // caption null: the implementer's text, not compared
+    short x, y, cx, cy;
+    DWORD style, exStyle;
+};
+
+const char kButton[] = "#128", kEdit[] = "#129", kStatic[] = "#130", kCombo[] = "#133", kList[] = "SysListView32";
+const DWORD kCheck = BS_AUTOCHECKBOX | WS_TABSTOP, kPush = BS_PUSHBUTTON | WS_TABSTOP;
+
+const Row kRows[] = {
+    {IDD_MAIN, 1002, kStatic, "To:", 9, 33, 18, 9, SS_LEFT, 0},
+    {IDD_MAIN, 1003, kButton, "Send Message", 4, 21, 263, 211, BS_GROUPBOX | BS_NOTIFY, 0},
+    {IDD_MAIN, 1009, kStatic, "", 8, 218, 255, 10, SS_LEFTNOWORDWRAP | SS_CENTERIMAGE | SS_SUNKEN, 0},
+    {IDD_MAIN, 1012, kCombo, "", 33, 31, 230, 183,
+     CBS_DROPDOWN | CBS_SORT | CBS_UPPERCASE | WS_VSCROLL | WS_GROUP | WS_TABSTOP, 0},
+    {IDD_MAIN, 1005, kEdit, "", 8, 58, 255, 108,
+     ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_BORDER | WS_VSCROLL | WS_GROUP | WS_TABSTOP, 0},
+    {IDD_MAIN, 1001, kButton, "Send", 67, 168, 135, 15,
+     BS_DEFPUSHBUTTON | BS_CENTER | WS_DISABLED | WS_GROUP | WS_TABSTOP, 0},
+    {IDD_MAIN, 1042, kCombo, "", 33, 44, 230, 180, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0},
+    {IDD_MAIN, 1022, kList, "List1", 8, 184, 255, 32,
+     LVS_REPORT | LVS_SINGLESEL | LVS_NOLABELWRAP | LVS_NOCOLUMNHEADER | WS_BORDER, 0},
+    {IDD_MAIN, 1023, kList, "List1", 8, 46, 255, 170,
+     LVS_REPORT | LVS_SHOWSELALWAYS | LVS_NOLABELWRAP | LVS_AUTOARRANGE | WS_BORDER | WS_TABSTOP | kHidden, 0},
+    {IDD_MAIN, 1035, kButton, "&Sender", 4, 3, 131, 16, BS_AUTORADIOBUTTON | BS_PUSHLIKE, WS_EX_STATICEDGE},
+    {IDD_MAIN, 1036, kButton, "&Receiver", 136, 3, 131, 16, BS_AUTORADIOBUTTON | BS_PUSHLIKE, WS_EX_STATICEDGE},
+    {IDD_MAIN, 1041, kButton, "R&eply", 27, 30, 50, 14, kPush | kHidden, 0},
+    {IDD_MAIN, 1038, kButton, "&View", 82, 30, 50, 14, kPush | kHidden, 0},
+    {IDD_MAIN, 1039, kButton, "&Delete", 137, 30, 50, 14, kPush | kHidden, 0},
+    {IDD_MAIN, 1040, kButton, "Delete &All", 192, 30, 50, 14, kPush | kHidden, 0},
+    {IDD_MAIN, 1067, kButton, "Delete", 63, 19, 15, 15, BS_PUSHBUTTON | BS_BITMAP, WS_EX_STATICEDGE},
+    {IDD_MAIN, 1068, kButton, "Clear History", 77, 19, 15, 15, BS_PUSHBUTTON | BS_BITMAP, WS_EX_STATICEDGE},
+    {IDD_MESSAGEVIEW, 1043, kEdit, "", 4, 3, 234, 140,
+     ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP, 0},
+    {IDD_MESSAGEVIEW, 1069, kButton, "&Reply", 6, 149, 51, 15, kPush, 0},
+    {IDD_MESSAGEVIEW, 1, kButton, "&Close", 61, 149, 51, 15, BS_DEFPUSHBUTTON | BS_CENTER | BS_VCENTER | WS_TABSTOP, 0},
+    {IDD_MESSAGEVIEW, 1070, kButton, "<< &Prev", 130, 149, 51, 15, kPush, 0},
+    {IDD_MESSAGEVIEW, 1071, kButton, "&Next >>", 185, 149, 51, 15, kPush, 0},
+    {IDD_MESSAGEVIEW, 1072, kStatic, "", 117, 149, 8, 15, SS_LEFTNOWORDWRAP | SS_CENTERIMAGE | SS_SUNKEN, 0},
+    {IDD_CONFIG, 1, kButton, "OK", 94, 117, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
+    {IDD_CONFIG, 2, kButton, "Cancel", 150, 117, 50, 14, kPush, 0},
+    {IDD_CONFIG, 1027, kButton, "Enable Receiver ", 8, 4, 71, 10, kCheck, 0},
+    {IDD_CONFIG, 1074, kButton, "On message receive", 3, 16, 141, 97, BS_GROUPBOX, 0},
+    {IDD_CONFIG, 1048, kButton, "Popup Tolvik ", 8, 27, 63, 10, kCheck, 0},
+    {IDD_CONFIG, 1049, kButton, "Animate tray icon ", 8, 38, 72, 10, kCheck, 0},
+    {IDD_CONFIG, 1051, kButton, "Beep ", 8, 50, 35, 10, kCheck, 0},
+    {IDD_CONFIG, 1054, kButton, "Switch to Receiver ", 8, 61, 78, 10, kCheck, 0},
+    {IDD_CONFIG, 1059, kButton, "Show message (overrides popup) ", 8, 72, 123, 10, kCheck, 0},
+    {IDD_CONFIG, 1046, kEdit, "", 8, 94, 131, 14, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 0},
+    {IDD_CONFIG, 1052, kButton, "Launch external program ", 8, 83, 96, 10, kCheck, 0},
+    {IDD_CONFIG, 1056, kButton, "Miscelaneous", 149, 16, 141, 97, BS_GROUPBOX, 0},
+    {IDD_CONFIG, 1053, kButton, "View message as MessageBox ", 154, 27, 115, 10, kCheck, 0},
+    {IDD_CONFIG, 1057, kButton, "Load last message on user edit ", 154, 38, 115, 10, kCheck, 0},
+    {IDD_CONFIG, 1058, kButton, "Keep incoming messages history ", 154, 49, 131, 10, kCheck, 0},
+    {IDD_CONFIG, 1060, kButton, "Do not steal focus from edit field ", 154, 60, 123, 10, kCheck, 0},
+    {IDD_CONFIG, 1068, kButton, "Minimize on send ", 154, 71, 72, 11, kCheck, 0},
+    {IDD_ABOUT, 2, kStatic, "#134", 9, 8, 20, 20, SS_ICON | SS_REALSIZEIMAGE, 0},
+    {IDD_ABOUT, 1073, kStatic, "Tolvik v3.561", 41, 7, 71, 8, SS_LEFTNOWORDWRAP | SS_NOPREFIX | WS_GROUP, 0},
+    {IDD_ABOUT, 1024, kStatic, nullptr, 41, 19, 87, 8, SS_LEFT | WS_GROUP, 0},
+    {IDD_ABOUT, 1, kButton, "OK", 53, 44, 46, 14, BS_DEFPUSHBUTTON | BS_CENTER | WS_TABSTOP, 0},
+    {IDD_ABOUT, 1023, kStatic, nullptr, 42, 28, 102, 10, SS_LEFT | WS_GROUP, 0},
+    {IDD_ABOUT, 1025, kStatic, nullptr, 126, 50, 23, 8, SS_LEFTNOWORDWRAP | SS_NOPREFIX | WS_GROUP, 0},
+};
+
+struct Header {
+    int dialog;
+    const char *caption;
+    short x, y, cx, cy;
+    DWORD style;
+};
+
+const Header kHeaders[] = {
+    {IDD_MAIN, "Tolvik", 0, 0, 271, 235, DS_SETFONT | DS_3DLOOK | DS_CENTER | WS_MINIMIZEBOX | WS_CAPTION | WS_SYSMENU},
+    {IDD_MESSAGEVIEW, "Message View", 0, 0, 242, 167,
+     DS_SETFONT | DS_3DLOOK | DS_CENTER | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME},
+    {IDD_CONFIG, "Tolvik Configuration", 0, 0, 294, 135,
+     DS_SETFONT | DS_3DLOOK | DS_CENTER | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU},
+    {IDD_ABOUT, "About", 22, 17, 154, 62, DS_SETFONT | DS_3DLOOK | DS_CENTER | DS_MODALFRAME | WS_POPUP | WS_CAPTION},
+};
+
+} // namespace
+
+E2E_TEST(startup, dialog_templates_match_the_resource_table)
+{
+    for (const Header &h : kHeaders) {
+        Template t;
+        if (!CHECK_MSG(read_template(h.dialog, t), "template %d is in the exe", h.dialog))
+            continue;
+        CHECK_MSG(t.style == h.style, "template %d style %08lx, want %08lx", h.dialog, t.style, h.style);
+        CHECK_MSG(t.caption == h.caption && t.x == h.x && t.y == h.y && t.cx == h.cx && t.cy == h.cy,
+                  "template %d: \"%s\" %d,%d %dx%d", h.dialog, t.caption.c_str(), t.x, t.y, t.cx, t.cy);
+        CHECK_MSG(t.font == "MS Sans Serif" && t.points == 8, "template %d font %s %d", h.dialog, t.font.c_str(),
+                  t.points);
+        // Only the extended form records weight and character set: normal, and the default set.
+        if (h.dialog == IDD_MAIN)
+            CHECK_MSG(t.weight == FW_NORMAL && t.charset == DEFAULT_CHARSET, "template 129 font weight %d charset %d",
+                      t.weight, t.charset);
+        size_t at = 0;
+        for (const Row &row : kRows) {
+            if (row.dialog != h.dialog)
+                continue;
+            if (!CHECK_MSG(at < t.items.size() && t.items[at].id == row.id, "template %d item %zu is %d", h.dialog,
+                           at, row.id))
+                break;
+            const TemplateItem &it = t.items[at++];
+            DWORD style = WS_CHILD | (row.style & kHidden ? 0 : WS_VISIBLE) | (row.style & ~kHidden);
+            CHECK_MSG(it.style == style && it.exStyle == row.exStyle, "%d/%d style %08lx ex %lx, want %08lx ex %lx",
+                      h.dialog, row.id, it.style, it.exStyle, style, row.exStyle);
+            CHECK_MSG(lstrcmpiA(it.cls.c_str(), row.cls) == 0 && (!row.caption || it.caption == row.caption), "%d/%d is %s \"%s\"",
+                      h.dialog, row.id, it.cls.c_str(), it.caption.c_str());
+            CHECK_MSG(it.x == row.x && it.y == row.y && it.cx == row.cx && it.cy == row.cy, "%d/%d at %d,%d %dx%d",
+                      h.dialog, row.id, it.x, it.y, it.cx, it.cy);
+        }
+        CHECK_EQ_INT(t.items.size(), at);
+    }
 }
