@@ -38,6 +38,17 @@ tolvik_display_start() {
     return 1
 }
 
+# Wine started as /usr/lib/wine/wine64 looks for its own fonts in /usr/share/fonts, not where
+# fonts-wine puts them: without the symbol font, caption buttons show letters ("0 1 r").
+# Wine loads every font in the prefix's Fonts folder, so the symbol font goes there.
+TOLVIK_SYMBOL_FONT=${TOLVIK_SYMBOL_FONT:-/usr/share/wine/fonts/marlett.ttf}
+tolvik_prefix_fonts() {
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    [ -f "$fonts/marlett.ttf" ] && return 0
+    mkdir -p "$fonts" && cp "$TOLVIK_SYMBOL_FONT" "$fonts/marlett.ttf" ||
+        echo "wine-env: $TOLVIK_SYMBOL_FONT not copied into the prefix (install fonts-wine)" >&2
+}
+
 # Creates (or reuses) the prefix $1 and registers the network provider DLL $2 in it.
 tolvik_prefix_create() {
     export WINEPREFIX=$1
@@ -48,6 +59,7 @@ tolvik_prefix_create() {
         "$WINE64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
         "$WINE64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
     fi
+    tolvik_prefix_fonts
     if [ -n "$provider" ]; then
         local dir='C:\tolvik'
         mkdir -p "$WINEPREFIX/drive_c/tolvik"
