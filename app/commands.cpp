@@ -45,11 +45,13 @@ static void on_recipient_notify(UINT code)
         break;
     }
     case CBN_EDITCHANGE:
+        // Typing reloads the stored texts only when the setting asks for it; Send always
+        // follows the typed recipient, or a new user could never send.
         if (g_settings.LoadMsgOnUserEdit) {
             last_message_load(-1);
             sent_messages_load(-1);
-            enable_send_from_recipient();
         }
+        enable_send_from_recipient();
         break;
     case CBN_SETFOCUS: activate_layout(g_settings.UserComboLayout); break;
     case CBN_KILLFOCUS: capture_layout(g_settings.UserComboLayout); break;

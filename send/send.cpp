@@ -15,14 +15,19 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
-// One slot per name of a Send command, reused from the first slot by the next command.
+// What one worker is given: the name it sends to, the whole recipient line its history saves
+// store, its place among the command's names, and the Send command it belongs to. Made by the
+// Send command, owned and freed by the worker.
 struct SendJob {
-    char name[514];
-    LONG generation; // the Send command that filled the slot
+    std::string name;
+    std::string line;
+    int order;
+    LONG generation;
+    bool someRefused; // the command refused some of its names
 };
-static SendJob s_jobs[kMaxSendJobs];
 
 // Workers of an earlier Send command must not touch the lines of a later one: each command
 // has a generation, and a worker updates its line only while its generation is current.
@@ -54,13 +59,19 @@ static void set_status(const char *text)
     SetDlgItemTextA(g_main.window, IDC_STATUS, text);
 }
 
-static int log_insert_now(const char *text, int image)
+// Inserts a line where its order puts it among the lines already there; returns its index.
+static int log_insert_now(const char *text, int image, int order)
 {
+    int count = static_cast<int>(SendMessageA(g_main.sendLog, LVM_GETITEMCOUNT, 0, 0));
     LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_IMAGE;
-    item.iItem = static_cast<int>(SendMessageA(g_main.sendLog, LVM_GETITEMCOUNT, 0, 0)) + 1;
+    item.mask = LVIF_PARAM;
+    for (item.iItem = 0; item.iItem < count; ++item.iItem)
+        if (SendMessageA(g_main.sendLog, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) && item.lParam > order)
+            break;
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
     item.pszText = const_cast<char *>(text);
     item.iImage = image;
+    item.lParam = order;
     return static_cast<int>(SendMessageA(g_main.sendLog, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
 }
 
@@ -70,81 +81,112 @@ LRESULT send_log_on_message(const SendLogRequest &request)
     // earlier command cannot slip in between the new command's start and its lines.
     if (request.generation != s_generation)
         return -1;
-    if (request.index < 0)
-        return log_insert_now(request.text, request.image);
+    if (request.insert)
+        return log_insert_now(request.text, request.image, request.order);
+    LVFINDINFOA find = {};
+    find.flags = LVFI_PARAM;
+    find.lParam = request.order;
     LVITEMA item = {};
+    item.iItem = static_cast<int>(SendMessageA(g_main.sendLog, LVM_FINDITEMA, static_cast<WPARAM>(-1),
+                                               reinterpret_cast<LPARAM>(&find)));
+    if (item.iItem < 0)
+        return -1;
     item.mask = LVIF_TEXT | LVIF_IMAGE;
-    item.iItem = request.index;
     item.pszText = const_cast<char *>(request.text);
     item.iImage = request.image;
     return SendMessageA(g_main.sendLog, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
 }
 
-// From a worker: insert (index -1) or update a line of its own command's log; -1 when the
-// command is no longer the latest.
-static int log_request(LONG generation, int index, const std::string &text, int image)
+// From a worker: insert or update its line of its own command's log; -1 when the command is
+// no longer the latest.
+static int log_request(const SendJob &job, bool insert, const std::string &text, int image)
 {
-    SendLogRequest request = {generation, index, text.c_str(), image};
+    SendLogRequest request = {job.generation, job.order, insert, text.c_str(), image};
     return static_cast<int>(SendMessageA(g_main.window, WM_SENDLOG, 0, reinterpret_cast<LPARAM>(&request)));
 }
 
-
-// The worker's own copy of its job, taken before anything else.
-struct Worker {
-    char name[kMaxNameChars + 1];
-    LONG generation;
-    int line;
+// A fault raised inside the network call (an unimplemented message service raises one) must
+// cost only that one send. Before the call the worker saves a landing point; the vectored
+// handler below, for a fault of the system's own kinds raised on that thread while the call
+// runs, hands the dispatcher the saved context instead of the faulting one, so the thread
+// resumes at the landing point and the call reports kSendFaulted. The dispatcher itself
+// restores the context: nothing unwinds across its frames, and the thread is never ended
+// from inside the handler.
+struct Landing {
+    CONTEXT context;
+    volatile LONG faulted;
+#if defined(__i386__)
+    void *frames; // the head of the thread's SEH frame chain (fs:[0]) before the call
+#endif
 };
-
-static thread_local Worker *t_worker; // set while the network send runs
+static thread_local Landing *t_landing; // set while the network call runs
 static PVOID s_faultHandler;
 
-static void worker_finish(Worker &w, std::uint32_t code)
+// The capture below returns a second time when a fault lands there.
+extern "C" DECLSPEC_IMPORT __attribute__((returns_twice)) VOID NTAPI RtlCaptureContext(PCONTEXT);
+
+// Access violations and the like (error severity, not an application's own code such as a
+// C++ exception), and the exception of an unimplemented function.
+static bool contained_fault(DWORD code)
 {
-    EnterCriticalSection(&g_main.sendLock);
-    if (w.line >= 0)
-        log_request(w.generation, w.line, send_log_line(w.name, code), code == 0 ? 0 : 1);
-    LeaveCriticalSection(&g_main.sendLock);
-    EnableWindow(g_main.sendButton, TRUE);
-    worker_ended();
+    constexpr DWORD kUnimplemented = 0x80000100u, kErrorSeverity = 0xC0000000u, kCustomer = 0x20000000u;
+    return code == kUnimplemented || ((code & kErrorSeverity) == kErrorSeverity && !(code & kCustomer));
 }
 
-// A fault inside the network send (an unimplemented message service raises one) ends only
-// the worker that met it: its line and the status line say so, Send is enabled again, and
-// nothing is stored in the histories.
 static LONG CALLBACK on_fault(EXCEPTION_POINTERS *info)
 {
-    DWORD code = info->ExceptionRecord->ExceptionCode;
-    bool fault = (code & 0xC0000000u) == 0xC0000000u || code == 0x80000100u /* unimplemented stub */ ||
-                 (info->ExceptionRecord->ExceptionFlags & EXCEPTION_NONCONTINUABLE);
-    Worker *w = t_worker;
-    if (!fault || !w)
+    Landing *landing = t_landing;
+    if (!landing || !contained_fault(info->ExceptionRecord->ExceptionCode))
         return EXCEPTION_CONTINUE_SEARCH;
-    t_worker = nullptr;
-    set_status(send_status_text(kSendFaulted));
-    worker_finish(*w, kSendFaulted);
-    ExitThread(0);
+    t_landing = nullptr;
+    landing->faulted = 1;
+    *info->ContextRecord = landing->context;
+    return EXCEPTION_CONTINUE_EXECUTION;
 }
 
-// Sends the message edit's text to one recipient; returns the platform status code.
-static std::uint32_t network_send(Worker &w)
+static __attribute__((noinline)) std::uint32_t call_service(const WCHAR *recipient, BYTE *message, DWORD bytes)
+{
+    Landing landing = {};
+#if defined(__i386__)
+    __asm__ volatile("movl %%fs:0, %0" : "=r"(landing.frames));
+#endif
+    RtlCaptureContext(&landing.context);
+    if (landing.faulted) {
+#if defined(__i386__)
+        // Frames the faulting code registered lie on the stack the landing gave up.
+        __asm__ volatile("movl %0, %%fs:0" : : "r"(landing.frames) : "memory");
+#endif
+        return kSendFaulted;
+    }
+    t_landing = &landing;
+    NET_API_STATUS rc = NetMessageBufferSend(nullptr, recipient, nullptr, message, bytes);
+    t_landing = nullptr;
+    return rc;
+}
+
+// Sends the message edit's text (its first 1023 characters) to the job's recipient; returns
+// the platform status code. After a success the histories store the job's recipient line and
+// the text as it was sent.
+static std::uint32_t network_send(const SendJob &job)
 {
     set_status("Sending ...");
     WCHAR message[1024] = L"";
-    GetWindowTextW(g_main.message, message, 1024);
-    DWORD length = static_cast<DWORD>(lstrlenW(message));
+    int length = GetWindowTextW(g_main.message, message, 1024);
+    if (length == 0 && !IsWindow(g_main.message))
+        return ERROR_INVALID_WINDOW_HANDLE; // the window is gone: nothing to send, nothing to store
     WCHAR recipient[257] = L"";
-    MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, w.name, -1, recipient, 257);
-    t_worker = &w;
-    NET_API_STATUS rc = NetMessageBufferSend(nullptr, recipient, nullptr, reinterpret_cast<BYTE *>(message),
-                                             2 * length);
-    t_worker = nullptr;
-    set_status(send_status_text(rc));
+    MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, job.name.c_str(), -1, recipient, 257);
+    std::uint32_t rc = call_service(recipient, reinterpret_cast<BYTE *>(message), 2 * static_cast<DWORD>(length));
+    set_status(send_status_text(rc, job.someRefused));
     if (rc == 0) {
+        std::string sent(static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, message, length, nullptr, 0, nullptr,
+                                                                 nullptr)),
+                         '\0');
+        WideCharToMultiByte(CP_ACP, 0, message, length, &sent[0], static_cast<int>(sent.size()), nullptr, nullptr);
         // Workers that succeed together must not both find the line unlisted and list it twice.
         EnterCriticalSection(&g_main.sendLock);
-        recipients_history_save();
-        sent_message_save();
+        recipients_history_save(job.line, sent);
+        sent_message_save(job.line, sent);
         LeaveCriticalSection(&g_main.sendLock);
     }
     return rc;
@@ -152,16 +194,18 @@ static std::uint32_t network_send(Worker &w)
 
 static DWORD WINAPI send_worker(LPVOID param)
 {
-    const SendJob *job = static_cast<const SendJob *>(param);
-    Worker w;
-    lstrcpynA(w.name, job->name, sizeof w.name);
-    w.generation = job->generation;
+    std::unique_ptr<SendJob> job(static_cast<SendJob *>(param));
     EnableWindow(g_main.sendButton, FALSE);
     EnterCriticalSection(&g_main.sendLock);
-    w.line = log_request(w.generation, -1, send_progress_line(w.name), 2);
+    bool listed = log_request(*job, true, send_progress_line(job->name), 2) >= 0;
     LeaveCriticalSection(&g_main.sendLock);
-    std::uint32_t code = network_send(w);
-    worker_finish(w, code);
+    std::uint32_t code = network_send(*job);
+    EnterCriticalSection(&g_main.sendLock);
+    if (listed)
+        log_request(*job, false, send_log_line(job->name, code), code == 0 ? 0 : 1);
+    LeaveCriticalSection(&g_main.sendLock);
+    EnableWindow(g_main.sendButton, TRUE);
+    worker_ended();
     return 0;
 }
 
@@ -177,29 +221,28 @@ void send_command(HWND hwnd)
     if (!s_faultHandler)
         s_faultHandler = AddVectoredExceptionHandler(1, on_fault);
 
-    std::string text = window_text(g_main.recipient);
-    SplitResult split = split_recipients(text, char_equal_ignore_case);
-    // Names that cannot be sent are reported, never dropped.
+    std::string line = window_text(g_main.recipient);
+    SplitResult split = split_recipients(line, char_equal_ignore_case);
+    // Names that cannot be sent are reported in their place, never dropped.
     for (const RejectedName &r : split.rejected)
         log_insert_now(send_refusal_line(r.name, r.reason == RejectReason::TooLong ? SendRefusal::NameTooLong
                                                                                     : SendRefusal::TooManyNames)
                            .c_str(),
-                       1);
+                       1, static_cast<int>(r.order));
     if (split.names.empty() && !split.rejected.empty()) {
         set_status("Last send failed.");
         EnableWindow(g_main.sendButton, TRUE);
     }
-    size_t slot = 0;
     for (const RecipientName &n : split.names) {
-        SendJob &job = s_jobs[slot++];
-        lstrcpynA(job.name, n.name.c_str(), sizeof job.name);
-        job.generation = generation;
+        SendJob *job = new SendJob{n.name, line, static_cast<int>(n.order), generation, !split.rejected.empty()};
         worker_started();
-        HANDLE thread = CreateThread(nullptr, 0, send_worker, &job, 0, nullptr);
-        if (thread)
+        HANDLE thread = CreateThread(nullptr, 0, send_worker, job, 0, nullptr);
+        if (thread) {
             CloseHandle(thread);
-        else
+        } else {
+            delete job;
             worker_ended();
+        }
         if (&n != &split.names.back())
             Sleep(200);
     }

@@ -6,11 +6,13 @@
 
 void send_command(HWND hwnd);
 
-// A worker's request to the main window (message WM_SENDLOG) to insert (index -1) or set a
-// line of the send log; honoured only while its Send command is the latest.
+// A worker's request to the main window (message WM_SENDLOG) to insert or set its line of the
+// send log; honoured only while its Send command is the latest. Lines stand in the order of
+// their names in the recipient line (`order`), whichever worker comes first.
 struct SendLogRequest {
     LONG generation;
-    int index;
+    int order;
+    bool insert;
     const char *text;
     int image;
 };

@@ -33,7 +33,7 @@ std::string shown(std::string_view name)
 }
 } // namespace
 
-const char *send_status_text(std::uint32_t code)
+const char *send_status_text(std::uint32_t code, bool someRefused)
 {
     static const struct {
         std::uint32_t code;
@@ -46,7 +46,7 @@ const char *send_status_text(std::uint32_t code)
         {2273, "Failed: The user name could not be found."},
     };
     if (code == 0)
-        return "Last send successful.";
+        return someRefused ? "Last send incomplete: some names were not sent." : "Last send successful.";
     for (const auto &s : kStatus)
         if (s.code == code)
             return s.text;

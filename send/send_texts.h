@@ -10,8 +10,9 @@
 constexpr std::uint32_t kSendFaulted = 0xFFFFFFFFu;
 
 // Status line after a send with this code: "Last send successful.", a code's own text, or
-// "Last send failed." for codes without one.
-const char *send_status_text(std::uint32_t code);
+// "Last send failed." for codes without one. A success of a Send command that refused some
+// of its names says that not everyone got the message.
+const char *send_status_text(std::uint32_t code, bool someRefused = false);
 
 // The send log line of a finished send to `name`.
 std::string send_log_line(std::string_view name, std::uint32_t code);

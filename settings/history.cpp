@@ -9,9 +9,8 @@
 #include "app/mainwnd.h"
 #include "app/platform.h"
 #include "settings/settings.h"
+#include "settings/stamp.h"
 
-#include <cstdio>
-#include <cstring>
 #include <string>
 
 static const char kHistoryKey[] = "Software\\Morvane\\Tolvik\\History";
@@ -56,6 +55,14 @@ static bool box_lists(HWND box, const char *text)
     return SendMessageA(box, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text)) != CB_ERR;
 }
 
+// An enumeration goes on past a name too long for its room (the next index may fit) and ends
+// on anything else that is not a success: the end of the list, and also a key deleted or made
+// unreadable under it, which would answer the same error for every index.
+static bool enumeration_over(LONG rc)
+{
+    return rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA;
+}
+
 void recipients_history_load()
 {
     SendMessageA(g_main.recipient, CB_LIMITTEXT, 2570, 0);
@@ -65,7 +72,7 @@ void recipients_history_load()
             char name[257];
             DWORD size = sizeof name;
             LONG rc = RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
-            if (rc == ERROR_NO_MORE_ITEMS)
+            if (enumeration_over(rc))
                 break;
             if (rc == ERROR_SUCCESS && name[0])
                 SendMessageA(g_main.recipient, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
@@ -127,16 +134,19 @@ static bool write_text(const char *path, const char *name, const std::string &te
     return rc == ERROR_SUCCESS;
 }
 
+void recipients_history_save(const std::string &line, const std::string &text)
+{
+    if (!storable_line(line))
+        return;
+    write_text(kHistoryKey, line.c_str(), text);
+    write_text(kSettingsKey, "Last User", line);
+    if (!box_lists(g_main.recipient, line.c_str()))
+        SendMessageA(g_main.recipient, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+}
+
 void recipients_history_save()
 {
-    std::string recipient = window_text(g_main.recipient);
-    if (!storable_line(recipient))
-        return;
-    std::string message = window_text(g_main.message);
-    write_text(kHistoryKey, recipient.c_str(), message);
-    write_text(kSettingsKey, "Last User", recipient);
-    if (!box_lists(g_main.recipient, recipient.c_str()))
-        SendMessageA(g_main.recipient, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(recipient.c_str()));
+    recipients_history_save(window_text(g_main.recipient), window_text(g_main.message));
 }
 
 void interface_save()
@@ -175,7 +185,7 @@ static bool each_sent_text(const std::string &recipient, Fn fn)
         char name[257];
         DWORD size = sizeof name;
         LONG rc = RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
-        if (rc == ERROR_NO_MORE_ITEMS)
+        if (enumeration_over(rc))
             break;
         char text[1024];
         if (rc == ERROR_SUCCESS && name[0] && read_text(key, name, text) && !fn(name, text))
@@ -225,31 +235,55 @@ static void delete_all_with_text(HKEY key, const std::string &recipient, const s
     }
 }
 
+// The first time-stamp name from now on that names no value of the key yet.
+static std::string free_stamp_name(HKEY key)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    Stamp t = {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+    std::string name = stamp_name(t);
+    for (int tries = 0; tries < 3600; ++tries) {
+        LONG rc = RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, nullptr);
+        if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA)
+            break;
+        t = next_second(t);
+        name = stamp_name(t);
+    }
+    return name;
+}
+
+// Writes text as the newest sent message of line; false when the key is deleted under it.
+static bool write_sent(const std::string &line, const std::string &text)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, sent_key_path(line).c_str(), 0, nullptr, 0,
+                        KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return true;
+    delete_all_with_text(key, line, text);
+    LONG rc = RegSetValueExA(key, free_stamp_name(key).c_str(), 0, REG_SZ,
+                             reinterpret_cast<const BYTE *>(text.c_str()), static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(key);
+    return rc != ERROR_KEY_DELETED;
+}
+
+void sent_message_save(const std::string &line, const std::string &text)
+{
+    if (line.empty())
+        return;
+    // A clear of the line's history between opening its key and writing deletes the key: the
+    // text then goes into the key made anew, as into the key of any send after the clear.
+    if (storable_subkey(line) && !write_sent(line, text))
+        write_sent(line, text);
+    if (window_text(g_main.recipient) != line || box_lists(g_main.sentMessages, text.c_str()))
+        return;
+    SendMessageA(g_main.sentMessages, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    if (SendMessageA(g_main.sentMessages, CB_GETCOUNT, 0, 0) == 1)
+        SendMessageA(g_main.sentMessages, CB_SETCURSEL, 0, 0);
+}
+
 void sent_message_save()
 {
-    std::string recipient = window_text(g_main.recipient);
-    if (recipient.empty())
-        return;
-    std::string message = window_text(g_main.message);
-    HKEY key;
-    if (storable_subkey(recipient) &&
-        RegCreateKeyExA(HKEY_CURRENT_USER, sent_key_path(recipient).c_str(), 0, nullptr, 0,
-                        KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
-        delete_all_with_text(key, recipient, message);
-        SYSTEMTIME now;
-        GetLocalTime(&now);
-        char name[64];
-        std::snprintf(name, sizeof name, "%02d:%02d:%02d %02d.%02d.%02d", now.wHour, now.wMinute, now.wSecond,
-                      now.wDay, now.wMonth, now.wYear);
-        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(message.c_str()),
-                       static_cast<DWORD>(message.size() + 1));
-        RegCloseKey(key);
-    }
-    if (!box_lists(g_main.sentMessages, message.c_str())) {
-        SendMessageA(g_main.sentMessages, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(message.c_str()));
-        if (SendMessageA(g_main.sentMessages, CB_GETCOUNT, 0, 0) == 1)
-            SendMessageA(g_main.sentMessages, CB_SETCURSEL, 0, 0);
-    }
+    sent_message_save(window_text(g_main.recipient), window_text(g_main.message));
 }
 
 void sent_message_delete()

@@ -3,13 +3,22 @@
 #ifndef TOLVIK_HISTORY_H
 #define TOLVIK_HISTORY_H
 
+#include <string>
+
 void recipients_history_load();   // fills the recipient box, restores Last User and the mode
 void last_message_load(int index); // index into the recipient list, or -1 for the box's text
-void recipients_history_save();   // any thread
+// Stores `text` as the last message of the recipient line `line` and the line as Last User,
+// and lists the line in the recipient box. Any thread: a send worker passes what it sent.
+void recipients_history_save(const std::string &line, const std::string &text);
+void recipients_history_save();   // the recipient box and message edit as they stand (Exit)
 void interface_save();
 
 void sent_messages_load(int index);
-void sent_message_save();         // any thread
+// Adds `text` to the sent messages of `line` under a time stamp of now (the next free second
+// when that name is taken), and to the sent-messages box when the box shows that line. Any
+// thread.
+void sent_message_save(const std::string &line, const std::string &text);
+void sent_message_save();         // the recipient box and message edit as they stand (Exit)
 void sent_message_delete();
 void sent_messages_clear();
 

@@ -112,5 +112,6 @@ LONG settings_save()
     save_text(key, "ExternalProg", g_settings.ExternalProg, sizeof g_settings.ExternalProg);
     save_text(key, "UserComboLayout", g_settings.UserComboLayout, sizeof g_settings.UserComboLayout);
     save_text(key, "MessageEditLayout", g_settings.MessageEditLayout, sizeof g_settings.MessageEditLayout);
-    return RegCloseKey(key);
+    RegCloseKey(key);
+    return rc;
 }

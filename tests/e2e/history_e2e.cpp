@@ -3,6 +3,7 @@
 // delete and clear), driven through successful sends to the recording netapi32.dll.
 #include "tests/e2e/check.h"
 #include "tests/e2e/harness.h"
+#include "tests/e2e/netapi_double.h"
 #include "tests/e2e/shell_helpers.h"
 
 #include "app/ids.h"
@@ -11,83 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 
 namespace {
-
-// A tolvik.exe whose sends go to the recording double (every name succeeds here).
-struct Messenger {
-    App app;
-    std::string logPath;
-
-    bool start(const char *moreEnv = nullptr)
-    {
-        if (!netapi_double_enable(true))
-            return false;
-        logPath = program_dir() + "netapi-history.txt";
-        DeleteFileA(logPath.c_str());
-        std::string env = std::string(kNetapiDoubleEnv) + "\nTOLVIK_NETAPI_LOG=" + logPath;
-        if (moreEnv)
-            env += std::string("\n") + moreEnv;
-        if (!app_start_main(app, 15000, env.c_str()))
-            return false;
-        // The dialog manager shows the collapsed window after its initialisation and the hide
-        // timer's one tick hides it; a window shown before that tick would be hidden again.
-        wait_until([&] { return IsWindowVisible(app.main) != FALSE; }, 2000, 5);
-        return wait_hidden(app.main, 5000);
-    }
-    HWND control(int id) const { return GetDlgItem(app.main, id); }
-    HWND recipient() const { return control(IDC_RECIPIENT); }
-    HWND message() const { return control(IDC_MESSAGE); }
-    HWND sent() const { return control(IDC_SENTMESSAGES); }
-
-    // Puts a recipient line into the box as a choice does (which enables Send), then the text.
-    void compose(const std::string &line, const std::string &text) const
-    {
-        SendMessageA(recipient(), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-        SetWindowTextA(recipient(), line.c_str());
-        send_command(app.main, IDC_RECIPIENT, CBN_SELCHANGE, recipient());
-        SetWindowTextA(message(), text.c_str());
-    }
-    // Lines "call ..." and "exit ..." the double has written so far.
-    void counts(int &calls, int &exits) const
-    {
-        calls = exits = 0;
-        std::ifstream in(logPath, std::ios::binary);
-        std::string line;
-        while (std::getline(in, line)) {
-            calls += line.rfind("call ", 0) == 0;
-            exits += line.rfind("exit ", 0) == 0;
-        }
-    }
-    // Send (1001) and wait until every worker of it has called the service and ended: the
-    // histories are saved before a worker ends.
-    bool send(int names)
-    {
-        int callsBefore = 0, exitsBefore = 0;
-        counts(callsBefore, exitsBefore);
-        DWORD_PTR result = 0;
-        SendMessageTimeoutA(app.main, WM_COMMAND, MAKEWPARAM(IDC_SEND, 0), 0, SMTO_NORMAL, 60000, &result);
-        return wait_until(
-            [&] {
-                int calls = 0, exits = 0;
-                counts(calls, exits);
-                return calls == callsBefore + names && exits == exitsBefore + names;
-            },
-            20000);
-    }
-    bool send(const std::string &line, const std::string &text, int names = 1)
-    {
-        compose(line, text);
-        return send(names);
-    }
-    // Chooses the recipient list's item `index` as the drop-down list does.
-    void choose(int index) const
-    {
-        SendMessageA(recipient(), CB_SETCURSEL, index, 0);
-        send_command(app.main, IDC_RECIPIENT, CBN_SELCHANGE, recipient());
-    }
-};
 
 // Items of a combo box of another process (read as UTF-16: the ANSI form does not come back
 // whole across processes under Wine).
@@ -223,7 +149,7 @@ E2E_TEST(history, workers_saving_together_list_the_line_once)
     // Each send takes 100 ms, so the first workers save while the Send command still pauses
     // between starting the later ones: their window calls wait for the main thread.
     Messenger m;
-    if (!CHECK(m.start("TOLVIK_NETAPI_SLOW_MS=100")))
+    if (!CHECK(m.start("calls", "TOLVIK_NETAPI_SLOW_MS=100")))
         return;
     const std::string line = "SLOW1 SLOW2 SLOW3 SLOW4 SLOW5";
     CHECK_MSG(m.send(line, "to all five", 5), "every worker ends");
@@ -600,4 +526,94 @@ E2E_TEST(history, long_and_backslash_lines_are_never_cut_or_nested)
         CHECK_EQ_STR(text_of(again.message()), "to the backslash line");
     }
     CHECK_EQ_INT(app_exit(again.app), 0);
+}
+
+E2E_TEST(history, a_slow_send_stores_its_own_line_and_text)
+{
+    reg_reset();
+    Messenger m;
+    if (!CHECK(m.start("calls", "TOLVIK_NETAPI_SLOW_MS=3000")))
+        return;
+    CHECK(m.compose("SLOW BOB", "first words"));
+    m.press_send();
+    // BOB's worker ends first and enables Send while SLOW's still sends; a second command
+    // that fails follows, and a half-typed text.
+    CHECK(m.wait_ended_beside("BOB", "SLOW"));
+    CHECK(wait_until([&] { return enabled(m.app.main, IDC_SEND); }, 5000));
+    m.send("E5", "second");
+    SetWindowTextA(m.message(), "half-typ");
+    CHECK(m.wait_finished(3));
+    CHECK(reg_value_names("History") == std::vector<std::string>{"SLOW BOB"});
+    CHECK_EQ_STR(stored_or_missing("History", "SLOW BOB"), "first words");
+    CHECK_EQ_STR(stored_or_missing(nullptr, "Last User"), "SLOW BOB");
+    for (const auto &v : sent_values("SLOW BOB"))
+        CHECK_EQ_STR(v.second, "first words");
+    CHECK_MSG(SendMessageA(m.sent(), CB_GETCOUNT, 0, 0) == 0, "the box of E5 lists nothing sent to another line");
+    TerminateProcess(m.app.pi.hProcess, 0); // an Exit would store the boxes as they stand
+}
+
+E2E_TEST(history, clearing_while_a_save_walks_the_texts)
+{
+    reg_reset();
+    prefill(nullptr, "Last User", "EVE");
+    prefill("History\\EVE", "00:00:00 01.01.2020", "listed");
+    // Many values the save has to walk past (names too long to list), so that it is still
+    // walking when the key goes.
+    HKEY key;
+    if (!CHECK(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Morvane\\Tolvik\\History\\EVE", 0, nullptr, 0,
+                               KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS))
+        return;
+    for (int i = 0; i < 20000; ++i)
+        RegSetValueExA(key, (std::string(300, 'N') + std::to_string(i)).c_str(), 0, REG_SZ,
+                       reinterpret_cast<const BYTE *>(""), 1);
+    RegCloseKey(key);
+    Messenger m;
+    if (!CHECK(m.start()))
+        return;
+    CHECK(items_of(m.sent()) == std::vector<std::string>{"listed"});
+    CHECK(m.compose("EVE", "new words"));
+    m.press_send();
+    CHECK(wait_until([&] { return m.log().call_to("EVE") != nullptr; }, 10000));
+    post_command(m.app.main, IDC_HIST_CLEAR);
+    HWND box = wait_dialog(m.app.pi.dwProcessId, "Tolvik", 5000);
+    if (CHECK(box != nullptr))
+        PostMessageA(box, WM_COMMAND, IDYES, 0);
+    // The save stops walking the deleted key; the text goes into the key made anew.
+    CHECK_MSG(m.wait_finished(1), "the send ends");
+    CHECK(sent_values("EVE").size() <= 1);
+    CHECK(m.send("EVE", "after the clear"));
+    CHECK_EQ_INT(app_exit(m.app), 0);
+}
+
+E2E_TEST(history, two_texts_in_one_second_both_stay)
+{
+    reg_reset();
+    // Texts already stored under this second and the next ones, as quick sends leave them.
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    FILETIME base;
+    SystemTimeToFileTime(&now, &base);
+    std::vector<std::pair<std::string, std::string>> taken;
+    for (int i = 0; i < 10; ++i) {
+        ULARGE_INTEGER at = {{base.dwLowDateTime, base.dwHighDateTime}};
+        at.QuadPart += i * 10000000ull;
+        FILETIME f = {at.LowPart, at.HighPart};
+        SYSTEMTIME t;
+        FileTimeToSystemTime(&f, &t);
+        taken.emplace_back(e2e_format("%02d:%02d:%02d %02d.%02d.%02d", t.wHour, t.wMinute, t.wSecond, t.wDay,
+                                      t.wMonth, t.wYear),
+                           e2e_format("earlier text %d", i));
+        prefill("History\\FAY", taken.back().first.c_str(), taken.back().second);
+    }
+    Messenger m;
+    if (!CHECK(m.start()))
+        return;
+    CHECK(m.send("FAY", "the newest text"));
+    auto values = sent_values("FAY");
+    for (const auto &t : taken)
+        CHECK_MSG(std::find(values.begin(), values.end(), t) != values.end(), "%s is kept", t.second.c_str());
+    CHECK_EQ_INT(values.size(), taken.size() + 1);
+    auto newest = std::find_if(values.begin(), values.end(), [](const auto &v) { return v.second == "the newest text"; });
+    CHECK(newest != values.end() && stamp_of_now(newest->first));
+    TerminateProcess(m.app.pi.hProcess, 0);
 }

@@ -4,6 +4,7 @@
 // shortcut whose condition fails, goes where it would go without them.
 #include "tests/e2e/check.h"
 #include "tests/e2e/harness.h"
+#include "tests/e2e/netapi_double.h"
 #include "tests/e2e/shell_helpers.h"
 
 #include "app/ids.h"
@@ -11,94 +12,10 @@
 #include <algorithm>
 #include <commctrl.h>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
 namespace {
-
-// One NetMessageBufferSend call recorded by the netapi32 test double.
-struct NetCall {
-    std::string to, text;
-    bool operator==(const NetCall &o) const { return to == o.to && text == o.text; }
-};
-
-std::string from_hex(const std::string &hex)
-{
-    std::string out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        out += static_cast<char>(std::strtoul(hex.substr(i, 2).c_str(), nullptr, 16));
-    return out;
-}
-
-std::string field(const std::string &line, const char *key)
-{
-    std::string k = std::string(" ") + key + "=";
-    size_t at = line.find(k);
-    if (at == std::string::npos)
-        return std::string();
-    at += k.size();
-    size_t end = line.find(' ', at);
-    return line.substr(at, end == std::string::npos ? std::string::npos : end - at);
-}
-
-// A tolvik.exe whose message service is the recording double, logging to a file of its own.
-struct Messenger {
-    App app;
-    std::string logPath;
-
-    Messenger() = default;
-    Messenger(const Messenger &) = delete;
-    Messenger &operator=(const Messenger &) = delete;
-    ~Messenger() { netapi_double_enable(false); }
-
-    bool start(const char *name)
-    {
-        logPath = program_dir() + "netapi-keys-" + name + ".txt";
-        DeleteFileA(logPath.c_str());
-        if (!netapi_double_enable(true))
-            return false;
-        std::string env = std::string(kNetapiDoubleEnv) + "\nTOLVIK_NETAPI_LOG=" + logPath;
-        return start_hidden(app, env.c_str());
-    }
-    std::vector<NetCall> calls() const
-    {
-        std::vector<NetCall> out;
-        std::ifstream in(logPath, std::ios::binary);
-        std::string line;
-        while (std::getline(in, line))
-            if (line.rfind("call ", 0) == 0)
-                out.push_back({from_hex(field(line, "to")), from_hex(field(line, "text"))});
-        return out;
-    }
-    HWND control(int id) const { return GetDlgItem(app.main, id); }
-    std::vector<std::string> log_lines() const
-    {
-        std::vector<std::string> out;
-        HWND list = control(IDC_SENDLOG);
-        for (int i = 0, n = lv_count(list); i < n; ++i)
-            out.push_back(lv_text(list, i, 0));
-        return out;
-    }
-    // Waits until `count` calls were made and the send log shows `lines` finished lines.
-    bool wait_sent(size_t count, size_t lines) const
-    {
-        return wait_until(
-            [&] {
-                if (calls().size() < count || !enabled(app.main, IDC_SEND))
-                    return false;
-                std::vector<std::string> l = log_lines();
-                if (l.size() != lines)
-                    return false;
-                for (const std::string &s : l)
-                    if (s.find(" - ") == std::string::npos)
-                        return false;
-                return true;
-            },
-            20000);
-    }
-};
 
 // Keystrokes are taken in order: once a Ctrl+Tab that follows them has switched the mode,
 // the keystrokes before it have been handled.
@@ -128,7 +45,8 @@ void fill_messages()
                     full_message("DAVE", "BOB", "12/6/2001 3:30 PM", "Call me")});
 }
 
-std::vector<std::string> sorted_lines(std::vector<std::string> lines)
+using SendLines = std::vector<std::pair<std::string, int>>;
+SendLines sorted_lines(SendLines lines)
 {
     std::sort(lines.begin(), lines.end());
     return lines;
@@ -156,26 +74,20 @@ E2E_TEST(keys, ctrl_enter_sends_like_the_button_and_only_then)
     CHECK(enabled(w, IDC_SEND));
 
     PostMessageA(m.control(IDC_SEND), BM_CLICK, 0, 0);
-    CHECK_MSG(m.wait_sent(2, 2), "the button sends to both names");
-    std::vector<NetCall> byButton = m.calls();
-    std::vector<std::string> logByButton = m.log_lines();
+    CHECK_MSG(m.wait_finished(2), "the button sends to both names");
+    SendLines logByButton = m.lines();
     std::string statusByButton = item_text(w, IDC_STATUS);
-    // The two workers start 200 ms apart but run on their own: the calls come in either order.
-    auto sorted = [](std::vector<NetCall> calls) {
-        std::sort(calls.begin(), calls.end(), [](const NetCall &a, const NetCall &b) { return a.to < b.to; });
-        return calls;
-    };
-    const std::vector<NetCall> want = {{"ALICE", "Lunch at noon?"}, {"BOB", "Lunch at noon?"}};
-    CHECK(sorted(byButton) == want);
+    const std::string text = "Lunch at noon?";
+    CHECK(m.log().sent() == (std::vector<std::pair<std::string, std::string>>{{"ALICE", text}, {"BOB", text}}));
 
     // Ctrl+Enter with the focus in the message edit: the same command, and no line break.
     CHECK(make_foreground(w));
     chord({VK_CONTROL}, 'A'); // focus into the message edit
     chord({VK_CONTROL}, VK_RETURN);
-    CHECK_MSG(m.wait_sent(4, 2), "Ctrl+Enter sends to both names");
-    std::vector<NetCall> all = m.calls();
-    CHECK(sorted(std::vector<NetCall>(all.begin() + 2, all.end())) == want);
-    CHECK(sorted_lines(m.log_lines()) == sorted_lines(logByButton));
+    CHECK_MSG(m.wait_finished(4), "Ctrl+Enter sends to both names");
+    CHECK(m.log().sent() ==
+          (std::vector<std::pair<std::string, std::string>>{{"ALICE", text}, {"ALICE", text}, {"BOB", text}, {"BOB", text}}));
+    CHECK(sorted_lines(m.lines()) == sorted_lines(logByButton));
     CHECK_EQ_STR(item_text(w, IDC_STATUS), statusByButton);
     CHECK_EQ_STR(text_of(edit), "Lunch at noon?");
 
@@ -184,15 +96,15 @@ E2E_TEST(keys, ctrl_enter_sends_like_the_button_and_only_then)
     CHECK(make_foreground(w));
     chord({VK_CONTROL}, VK_RETURN);
     CHECK(toggle_mode_and_wait(w)); // back in Sender mode; the Send button is enabled
-    CHECK_MSG(m.log_lines() == logByButton, "Receiver mode: the send log was not touched");
+    CHECK_MSG(m.lines() == logByButton, "Receiver mode: the send log was not touched");
 
     // A disabled Send button: nothing is sent either.
     CHECK(enabled(w, IDC_SEND));
     EnableWindow(m.control(IDC_SEND), FALSE);
     chord({VK_CONTROL}, VK_RETURN);
     CHECK(toggle_mode_and_wait(w));
-    CHECK_MSG(m.log_lines() == logByButton, "disabled Send: the send log was not touched");
-    CHECK_MSG(!wait_until([&] { return m.calls().size() > 4; }, 1000), "no further call reached the service");
+    CHECK_MSG(m.lines() == logByButton, "disabled Send: the send log was not touched");
+    CHECK_MSG(!wait_until([&] { return m.log().calls.size() > 4; }, 1000), "no further call reached the service");
     CHECK_EQ_INT(app_exit(m.app), 0);
 }
 
@@ -230,7 +142,7 @@ E2E_TEST(keys, ctrl_enter_in_configuration_and_about_does_nothing)
         tap(VK_RETURN);
         CHECK_MSG(wait_gone(about), "Enter alone closes it");
     }
-    CHECK_MSG(m.log_lines().empty() && m.calls().empty(), "nothing was sent");
+    CHECK_MSG(m.lines().empty() && m.log().calls.empty(), "nothing was sent");
     CHECK_EQ_INT(app_exit(m.app), 0);
 }
 
@@ -289,14 +201,13 @@ E2E_TEST(keys, enter_breaks_lines_in_the_edit_and_sends_from_the_recipient_box)
     type_keys("two");
     CHECK_MSG(wait_until([&] { return text_of(edit) == "one\r\ntwo"; }, 5000), "Enter is a line break: \"%s\"",
               text_of(edit).c_str());
-    CHECK_MSG(m.log_lines().empty() && m.calls().empty(), "Enter in the edit sends nothing");
+    CHECK_MSG(m.lines().empty() && m.log().calls.empty(), "Enter in the edit sends nothing");
 
     send_command(w, IDC_SENDER); // focus into the recipient box
     CHECK(wait_focus_in(m.control(IDC_RECIPIENT)));
     tap(VK_RETURN);
-    CHECK_MSG(m.wait_sent(1, 1), "Enter in the recipient box presses the default Send button");
-    std::vector<NetCall> calls = m.calls();
-    CHECK(calls.size() == 1 && calls[0] == (NetCall{"ALICE", "one\r\ntwo"}));
+    CHECK_MSG(m.wait_finished(1), "Enter in the recipient box presses the default Send button");
+    CHECK(m.log().sent() == (std::vector<std::pair<std::string, std::string>>{{"ALICE", "one\r\ntwo"}}));
     CHECK_EQ_INT(app_exit(m.app), 0);
 }
 

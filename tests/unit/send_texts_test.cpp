@@ -31,6 +31,13 @@ TEST(SendTexts, SuccessIsDone)
     EXPECT_EQ(send_log_line("ALICE", 0), "ALICE - Done");
 }
 
+TEST(SendTexts, SuccessBesideRefusedNamesSaysNotEveryoneGotIt)
+{
+    EXPECT_STREQ(send_status_text(0, true), "Last send incomplete: some names were not sent.");
+    EXPECT_STREQ(send_status_text(2273, true), "Failed: The user name could not be found.");
+    EXPECT_STREQ(send_status_text(1234, true), "Last send failed.");
+}
+
 TEST(SendTexts, EveryCodeOfTheTableHasItsStatusAndLogText)
 {
     for (const Known &k : kKnown) {
