@@ -497,10 +497,10 @@ E2E_TEST(send, exit_while_a_send_runs)
     CHECK(s.compose("SLOW", "on its way"));
     s.press_send();
     CHECK(wait_until([&] { return s.log().call_to("SLOW") != nullptr; }, 10000));
-    // The worker outlives the window: no crash, no hang, and it stores what it sent.
+    // The worker outlives the window: no crash, no hang, and it stores what it sent. (Whether its
+    // thread-detach line reaches the log is a race with the process's end, so it is not checked.)
     post_command(s.app.main, IDM_EXIT);
     CHECK_EQ_INT(app_wait_exit(s.app, 20000), 0);
-    CHECK_MSG(s.wait_finished(1, 1000), "the worker ended");
     DWORD type = 0;
     std::string stored;
     CHECK(reg_get("History", "SLOW", type, stored) && stored == std::string("on its way") + '\0');
