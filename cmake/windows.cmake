@@ -64,8 +64,12 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   endif()
 endif()
 
-# The exe must name only system DLLs in its import table.
+# Every shipped binary must name only system DLLs in its import table.
 find_program(MINGW_OBJDUMP NAMES ${TOOLCHAIN_PREFIX}-objdump objdump REQUIRED)
-add_test(NAME imports.tolvik
-         COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-imports.sh ${MINGW_OBJDUMP} $<TARGET_FILE:tolvik>)
+foreach(target tolvik msgsvc msgsvc_netapi32 tolviknp)
+  if(TARGET ${target})
+    add_test(NAME imports.${target}
+             COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-imports.sh ${MINGW_OBJDUMP} $<TARGET_FILE:${target}>)
+  endif()
+endforeach()
 include(${CMAKE_SOURCE_DIR}/tests/release.cmake OPTIONAL)
