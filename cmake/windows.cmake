@@ -3,6 +3,14 @@ enable_language(RC)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR} --use-temp-file")
 # Static runtime: the exe must run on a bare Windows without libstdc++/libgcc DLLs.
 add_link_options(-static -static-libgcc -static-libstdc++)
+# Release binaries are built for size: -Os costs no measurable speed here (scripts/bench.sh,
+# scripts/bench-msgsvc.sh), every function and datum gets its own section so that the linker drops
+# what nothing calls, and symbols are stripped. -Os comes after CMake's -O3 and so wins.
+add_compile_options("$<$<CONFIG:Release>:-Os;-ffunction-sections;-fdata-sections>")
+add_link_options("$<$<CONFIG:Release>:-s;-Wl,--gc-sections>")
+# No binary carries libstdc++'s verbose terminate handler and its demangler (see terminate.cpp).
+add_library(quiet_terminate OBJECT ${CMAKE_CURRENT_LIST_DIR}/terminate.cpp)
+link_libraries(quiet_terminate)
 
 set(TOLVIK_ALL_CORE_SOURCES ${APP_CORE_SOURCES} ${SEND_CORE_SOURCES} ${RECEIVE_CORE_SOURCES}
     ${SETTINGS_CORE_SOURCES})
@@ -21,12 +29,47 @@ target_link_libraries(tolvik PRIVATE comctl32 shell32 netapi32 mpr advapi32 user
 set_target_properties(tolvik PROPERTIES OUTPUT_NAME tolvik)
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  # The network provider that Wine needs before Tolvik finds a network (wine/netprovider.cpp).
+  add_library(tolviknp SHARED ${CMAKE_SOURCE_DIR}/wine/netprovider.cpp ${CMAKE_SOURCE_DIR}/wine/netprovider.def)
+  set_target_properties(tolviknp PROPERTIES PREFIX "" OUTPUT_NAME tolviknp)
+  target_link_libraries(tolviknp PRIVATE mpr)
   include(${CMAKE_SOURCE_DIR}/tests/windows-tests.cmake OPTIONAL)
 endif()
 include(${CMAKE_SOURCE_DIR}/msgsvc/windows.cmake OPTIONAL)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  # What running Tolvik on Linux takes (scripts/run.sh builds only this): the program, the message
+  # service and its sender DLL, and the network provider.
+  add_custom_target(tolvik_linux)
+  add_dependencies(tolvik_linux tolvik msgsvc msgsvc_netapi32 tolviknp)
+  # The envelope icon as PNG in the hicolor sizes, for the Debian package's desktop entry: 32 is the
+  # icon itself, 64 and 128 blow its pixels up, 16 and 48 are resampled.
+  find_program(IMAGEMAGICK_CONVERT NAMES convert)
+  if(IMAGEMAGICK_CONVERT)
+    set(TOLVIK_ICON ${CMAKE_SOURCE_DIR}/res/images/icon134.ico)
+    set(TOLVIK_PNGS)
+    foreach(size 16 32 48 64 128)
+      set(png ${CMAKE_BINARY_DIR}/icons/hicolor/${size}x${size}/apps/tolvik.png)
+      set(filter Triangle)
+      if(size EQUAL 64 OR size EQUAL 128)
+        set(filter Point)
+      endif()
+      add_custom_command(OUTPUT ${png}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icons/hicolor/${size}x${size}/apps
+        COMMAND ${IMAGEMAGICK_CONVERT} ${TOLVIK_ICON} -filter ${filter} -resize ${size}x${size}
+                -define png:exclude-chunks=date,time -strip PNG32:${png}
+        DEPENDS ${TOLVIK_ICON} VERBATIM)
+      list(APPEND TOLVIK_PNGS ${png})
+    endforeach()
+    add_custom_target(tolvik_icons ALL DEPENDS ${TOLVIK_PNGS})
+  endif()
+endif()
 
-# The exe must name only system DLLs in its import table.
+# Every shipped binary must name only system DLLs in its import table.
 find_program(MINGW_OBJDUMP NAMES ${TOOLCHAIN_PREFIX}-objdump objdump REQUIRED)
-add_test(NAME imports.tolvik
-         COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-imports.sh ${MINGW_OBJDUMP} $<TARGET_FILE:tolvik>)
+foreach(target tolvik msgsvc msgsvc_netapi32 tolviknp)
+  if(TARGET ${target})
+    add_test(NAME imports.${target}
+             COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-imports.sh ${MINGW_OBJDUMP} $<TARGET_FILE:${target}>)
+  endif()
+endforeach()
 include(${CMAKE_SOURCE_DIR}/tests/release.cmake OPTIONAL)

@@ -7,7 +7,7 @@ PACKAGES=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
   wine wine64 fonts-wine xvfb xauth x11-utils imagemagick locales
   samba smbclient python3
-  nsis zip unzip
+  nsis zip unzip lintian
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -1,6 +1,6 @@
 #!/bin/bash
 # test.sh - builds everything and runs every test: native unit tests, bounded fuzz runs,
-# the import-table check of both exes, the release checks (label "release": packages, installer,
+# the import-table check of every shipped binary, the release checks (label "release": packages, installer,
 # launcher) and the Wine end-to-end suites (label "wine").
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)

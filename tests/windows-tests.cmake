@@ -1,8 +1,5 @@
 # Windows test programs (x86_64, run under wine64) and the Wine test suites.
 set(TEST_WIN_DEFS WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0700 NOMINMAX)
-add_library(tolviknp SHARED ${CMAKE_SOURCE_DIR}/wine/netprovider.cpp ${CMAKE_SOURCE_DIR}/wine/netprovider.def)
-set_target_properties(tolviknp PROPERTIES PREFIX "" OUTPUT_NAME tolviknp)
-target_link_libraries(tolviknp PRIVATE mpr)
 
 file(GLOB E2E_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*_e2e.cpp)
 add_executable(e2e_driver

@@ -23,15 +23,17 @@ tolvik_display_start() {
         TOLVIK_XVFB_PID=$!
         for i in $(seq 1 50); do
             kill -0 "$TOLVIK_XVFB_PID" 2>/dev/null || break
-            owner=$({ tr -dc 0-9 </tmp/.X$n-lock; } 2>/dev/null)
+            # Xvfb may not have written its lock file yet: that is "not ours yet", not a failure
+            # (under set -e a failed substitution would end the caller silently).
+            owner=$({ tr -dc 0-9 </tmp/.X$n-lock; } 2>/dev/null) || owner=
             if [ "$owner" = "$TOLVIK_XVFB_PID" ] && [ -e /tmp/.X11-unix/X$n ]; then
                 export DISPLAY=:$n
                 return 0
             fi
             sleep 0.1
         done
-        kill "$TOLVIK_XVFB_PID" 2>/dev/null
-        wait "$TOLVIK_XVFB_PID" 2>/dev/null
+        kill "$TOLVIK_XVFB_PID" 2>/dev/null || true
+        wait "$TOLVIK_XVFB_PID" 2>/dev/null || true
         TOLVIK_XVFB_PID=
     done
     echo "Xvfb did not start on any display from :90 to :130" >&2

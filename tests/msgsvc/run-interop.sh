@@ -5,7 +5,8 @@
 # client attacks BOB's service; source filtering and the rate limit are checked. Broadcast and DNS
 # resolution are off: no packet leaves 127.0.0.0/8. Prints "N passed, N failed"; exit status 1 on a failure.
 # INTEROP_KEEP=1 keeps the prefixes and logs for a look afterwards.
-# Ports 139/137 when run as root (or with CAP_NET_BIND_SERVICE), else 1139/1137 (no session requests then).
+# Ports 139/137 when they are free and may be bound (root, or CAP_NET_BIND_SERVICE), else 1139/1137 or others
+# that are free (smbclient sends no session requests then).
 set -u
 BUILD=$(cd "$1" && pwd)
 HERE=$(cd "$(dirname "$0")" && pwd)
@@ -17,9 +18,14 @@ PREFIXES=()
 SMBD_PID=
 PASSED=0
 FAILED=0
-if [ "$(id -u)" -eq 0 ]; then PORT=139 NAMEPORT=137; else PORT=1139 NAMEPORT=1137; fi
 # Wine binds a UDP socket for a local address to 0.0.0.0 (to let broadcasts in), so two services on one
-# machine cannot share the name port: BOB answers name queries on another one.
+# machine cannot share the name port: BOB answers name queries on NAMEPORT + 1000, IVAN on + 2000.
+# Every port is checked free before use (on the addresses below; name ports on 0.0.0.0), so that the test
+# runs beside a user's own Tolvik and service (./tolvik listens on 127.0.0.1:1139 and 1137, as root on 139
+# and 137).
+PORT=$(python3 "$HERE/../free_port.py" tcp 127.0.0.2,127.0.0.3,127.0.0.4,127.0.0.5 0 139 1139 10139-10999) &&
+    NAMEPORT=$(python3 "$HERE/../free_port.py" udp 0.0.0.0 0,1000,2000 137 1137 11137-11999) ||
+    { echo "not ok - no free session or name port on 127.0.0.2 to 127.0.0.5"; exit 1; }
 BOB_NAMEPORT=$((NAMEPORT + 1000))
 
 cleanup() {

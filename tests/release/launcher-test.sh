@@ -1,15 +1,17 @@
 #!/bin/bash
-# launcher-test.sh BUILD_DIR RELEASE_PROBE_EXE - runs the Linux launcher ./tolvik twice on a
-# throw-away HOME, on its own Xvfb display: the first run creates the prefix under
-# ~/.local/share/tolvik and sets it up, the second reuses it with the user's data and edits; both
-# start the message service and Tolvik and stop the service once Tolvik has exited.
+# launcher-test.sh BUILD_DIR RELEASE_PROBE_EXE - the Debian package of BUILD_DIR and the Linux
+# launcher in it: the package's metadata and contents read back (lintian finds no error), then the
+# launcher of an unpacked copy run twice on a throw-away HOME, on its own Xvfb display: the first
+# run creates the prefix under ~/.local/share/tolvik and sets it up, and a message sent to oneself
+# through Tolvik arrives; the second reuses the prefix with the user's data and edits; both start
+# the message service and Tolvik and stop the service once Tolvik has exited. The service gets a
+# loopback address and ports that nothing else holds, so a user's own Tolvik may run meanwhile.
 set -u
 BUILD=$(cd "$1" && pwd)
 PROBE=$2
 HERE=$(cd "$(dirname "$0")" && pwd)
 ROOT=$(cd "$HERE/../.." && pwd)
 . "$HERE/checks.sh"
-LAUNCHER=$ROOT/tolvik
 
 WORK=$(mktemp -d /tmp/tolvik-release-launcher.XXXXXX)
 export HOME=$WORK/home
@@ -25,11 +27,59 @@ cleanup() {
     rm -rf "$WORK"
 }
 trap cleanup EXIT
+
+echo "== the Debian package"
+VERSION=$(sed -n 's/^project(Tolvik VERSION \([0-9.]*\).*/\1/p' "$ROOT/CMakeLists.txt")
+DEB=$WORK/out/tolvik_${VERSION}_amd64.deb
+if ! bash "$ROOT/scripts/package.sh" --no-build --out "$WORK/out" "deb=$BUILD" >"$WORK/package.log" 2>&1; then
+    cat "$WORK/package.log"
+    echo "FAIL: scripts/package.sh deb"
+    exit 1
+fi
+field() { dpkg-deb -f "$DEB" "$1"; }
+check_eq "Package" "$(field Package)" tolvik
+check_eq "Version" "$(field Version)" "$VERSION"
+check_eq "Architecture" "$(field Architecture)" amd64
+check_eq "Depends" "$(field Depends)" "wine64 | wine, fonts-wine"
+LINTIAN=$(lintian --tag-display-limit 0 "$DEB" 2>&1)
+check "lintian finds no error" test -z "$(grep '^E:' <<<"$LINTIAN")"
+grep '^[EW]:' <<<"$LINTIAN"
+dpkg-deb -x "$DEB" "$WORK/root" || { echo "FAIL: dpkg-deb -x"; exit 1; }
+R=$WORK/root
+check "the launcher is /usr/bin/tolvik" cmp -s "$R/usr/bin/tolvik" "$ROOT/tolvik"
+check "and may be run" test -x "$R/usr/bin/tolvik"
+for f in tolvik.exe tolviknp.dll msgsvc/msgsvc.exe msgsvc/netapi32.dll; do
+    check "/usr/lib/tolvik/${f#msgsvc/} is the built one" cmp -s "$R/usr/lib/tolvik/${f#msgsvc/}" "$BUILD/$f"
+done
+check "the desktop entry starts tolvik" grep -qx 'Exec=tolvik' "$R/usr/share/applications/tolvik.desktop"
+for s in 16 32 48 64 128; do
+    check_eq "the ${s}x$s icon" "$(identify -format '%m %wx%h' "$R/usr/share/icons/hicolor/${s}x$s/apps/tolvik.png")" \
+        "PNG ${s}x$s"
+done
+check "the manual page tolvik(1) names the version" zgrep -q "Tolvik $VERSION" "$R/usr/share/man/man1/tolvik.1.gz"
+check "the copyright file" grep -q '^Copyright: ' "$R/usr/share/doc/tolvik/copyright"
+check_eq "the changelog's first entry" "$(zcat "$R/usr/share/doc/tolvik/changelog.gz" | head -n 1)" \
+    "tolvik ($VERSION) unstable; urgency=medium"
+LAUNCHER=$R/usr/bin/tolvik
+
+echo "== autostart"
+AUTOSTART=$HOME/.config/autostart/tolvik.desktop
+"$LAUNCHER" --autostart on >/dev/null
+check "--autostart on writes the entry, which starts this launcher" grep -qx "Exec=\"$LAUNCHER\"" "$AUTOSTART"
+"$LAUNCHER" --autostart off >/dev/null
+check "--autostart off removes it" test ! -e "$AUTOSTART"
+
+# The run command sources wine-env.sh under set -e, and Xvfb may not have written its lock file yet
+# when it is first looked at.
+check "Xvfb starts for a caller under set -e" \
+    bash -ec ". '$ROOT/wine/wine-env.sh'; unset DISPLAY; tolvik_display_start; tolvik_wine_stop"
 tolvik_display_start || { echo "FAIL: no Xvfb"; exit 1; }
-# The service listens on a loopback address of its own, away from other running services.
+# The service listens on a loopback address of its own, on ports nothing else holds.
 export TOLVIK_ADDRESS=127.$((RANDOM % 200 + 20)).$((RANDOM % 250 + 1)).$((RANDOM % 250 + 1))
-HAVE_SERVICE=0
-[ -f "$BUILD/msgsvc/msgsvc.exe" ] && [ -f "$BUILD/msgsvc/netapi32.dll" ] && HAVE_SERVICE=1
+export TOLVIK_PORT TOLVIK_NAMEPORT
+TOLVIK_PORT=$(python3 "$HERE/../free_port.py" tcp "$TOLVIK_ADDRESS" 0 139 1139 10139-10999) &&
+    TOLVIK_NAMEPORT=$(python3 "$HERE/../free_port.py" udp 0.0.0.0 0 137 1137 11137-11999) ||
+    { echo "FAIL: no free port for the service"; exit 1; }
 
 # wait_for SECONDS COMMAND... - polls COMMAND every 0.2 s.
 wait_for() {
@@ -41,36 +91,40 @@ wait_for() {
 }
 log_count() { local n; n=$(grep -c "$1" "$APP/msgsvc.log" 2>/dev/null); echo "${n:-0}"; }
 stopped_count() { log_count stopped; }
-listens_since() { [ "$(log_count "listening on $TOLVIK_ADDRESS")" -gt "$1" ]; }
+listens_since() { [ "$(log_count "listening on $TOLVIK_ADDRESS:$TOLVIK_PORT")" -gt "$1" ]; }
 launcher_done() { ! kill -0 "$LAUNCHER_PID" 2>/dev/null; }
-
-# run_launcher LOG - one run of the launcher, ended the way a user ends Tolvik (its Exit command).
-# Sets LAUNCHER_RC.
-run_launcher() {
-    local log=$1 before listening
-    before=$(stopped_count)
-    listening=$(log_count "listening on $TOLVIK_ADDRESS")
-    TOLVIK_DIR=$BUILD "$LAUNCHER" >"$log" 2>&1 &
+# Nothing of the prefix runs: no process has it in its environment (the wineserver included).
+prefix_idle() { ! grep -lsqzx "WINEPREFIX=$PREFIX" /proc/[0-9]*/environ; }
+# start_launcher LOG - starts the launcher and waits until its service listens.
+start_launcher() {
+    local listening
+    listening=$(log_count "listening on $TOLVIK_ADDRESS:$TOLVIK_PORT")
+    "$LAUNCHER" >"$1" 2>&1 &
     LAUNCHER_PID=$!
-    # Tolvik starts after the set-up and, when there is one, after the service listens.
-    if [ $HAVE_SERVICE = 1 ]; then
-        check "the service listens on $TOLVIK_ADDRESS" \
-            wait_for 120 listens_since "$listening"
-    else
-        wait_for 120 test -f "$APP/tolvik.exe"
-        sleep 2
-    fi
-    check "Tolvik's main window appears and takes Exit" \
-        env WINEPREFIX="$PREFIX" "$WINE64" "$PROBE" exit-tolvik 60000
-    check "the launcher returns when Tolvik exits" wait_for 60 launcher_done
+    # Tolvik starts after the set-up and after the service listens.
+    check "the service listens on $TOLVIK_ADDRESS:$TOLVIK_PORT" wait_for 120 listens_since "$listening"
+}
+# launcher_ended - waits for the launcher's end; sets LAUNCHER_RC.
+launcher_ended() {
+    check "the launcher returns" wait_for 60 launcher_done
     wait "$LAUNCHER_PID"
     LAUNCHER_RC=$?
     LAUNCHER_PID=
-    if [ $HAVE_SERVICE = 1 ]; then
-        check_eq "the service was stopped with Tolvik" "$(stopped_count)" "$((before + 1))"
-    fi
-    # The registry reaches the prefix's files when its server ends.
-    WINEPREFIX=$PREFIX "$WINESERVER64" -w
+    check "nothing of Tolvik's prefix is left running" prefix_idle
+}
+
+# run_launcher LOG [ACTION...] - one run of the launcher, ended the way a user ends Tolvik (its
+# Exit command) after ACTION, if given, was checked. Sets LAUNCHER_RC.
+run_launcher() {
+    local log=$1 before
+    shift
+    before=$(stopped_count)
+    start_launcher "$log"
+    [ $# -eq 0 ] || check "$@"
+    check "Tolvik's main window appears and takes Exit" \
+        env WINEPREFIX="$PREFIX" "$WINE64" "$PROBE" exit-tolvik 60000
+    launcher_ended
+    check_eq "the service was stopped with Tolvik" "$(stopped_count)" "$((before + 1))"
 }
 
 echo "== where the prefix lives"
@@ -83,7 +137,9 @@ check "with a message naming the problem" grep -q 'no tolvik.exe' "$WORK/bad.log
 check "and no prefix is made" test ! -e "$PREFIX"
 
 echo "== first run"
-run_launcher "$WORK/run1.log"
+ME=$(id -un | cut -c1-15)
+run_launcher "$WORK/run1.log" "a message to $ME (oneself) arrives in Tolvik" \
+    env WINEPREFIX="$PREFIX" "$WINE64" "$PROBE" send "$ME" 'Hello me' 60000
 check_eq "the launcher's exit status is Tolvik's" "$LAUNCHER_RC" 0
 check "it says it sets up" grep -q 'first run' "$WORK/run1.log"
 check "the prefix exists" test -f "$PREFIX/system.reg"
@@ -91,14 +147,13 @@ check "the network provider is registered" grep -q '"ProviderOrder"="TolvikNP"' 
 check "the network provider is in place" cmp -s "$APP/tolviknp.dll" "$BUILD/tolviknp.dll"
 check "Tolvik's program file is in place" cmp -s "$APP/tolvik.exe" "$BUILD/tolvik.exe"
 check "Tolvik saved its settings at exit" grep -q 'Software\\\\Morvane\\\\Tolvik\]' "$PREFIX/user.reg"
-if [ $HAVE_SERVICE = 1 ]; then
-    check "the service is in place" cmp -s "$APP/msgsvc.exe" "$BUILD/msgsvc/msgsvc.exe"
-    check "the sender DLL is in place" cmp -s "$APP/netapi32.dll" "$BUILD/msgsvc/netapi32.dll"
-    check "tolvik.exe takes the sender DLL" \
-        grep -A3 -F 'AppDefaults\\tolvik.exe\\DllOverrides' "$PREFIX/user.reg" | grep -q '"netapi32"="native,builtin"'
-    check "msgsvc.ini names the address" grep -qx "address=$TOLVIK_ADDRESS" "$APP/msgsvc.ini"
-    check "lmhosts maps our user to it" grep -qx "$TOLVIK_ADDRESS $(id -un | cut -c1-15)" "$APP/lmhosts"
-fi
+check "the service is in place" cmp -s "$APP/msgsvc.exe" "$BUILD/msgsvc/msgsvc.exe"
+check "the sender DLL is in place" cmp -s "$APP/netapi32.dll" "$BUILD/msgsvc/netapi32.dll"
+check "tolvik.exe takes the sender DLL" \
+    grep -A3 -F 'AppDefaults\\tolvik.exe\\DllOverrides' "$PREFIX/user.reg" | grep -q '"netapi32"="native,builtin"'
+check_eq "msgsvc.ini names the address and ports" "$(grep -E '^(address|port|nameport)=' "$APP/msgsvc.ini" | xargs)" \
+    "address=$TOLVIK_ADDRESS port=$TOLVIK_PORT nameport=$TOLVIK_NAMEPORT"
+check "lmhosts maps our user to it" grep -qx "$TOLVIK_ADDRESS $ME" "$APP/lmhosts"
 
 echo "== second run"
 touch "$PREFIX/drive_c/marker"
@@ -109,4 +164,12 @@ check "no set-up this time" test -z "$(grep 'first run' "$WORK/run2.log")"
 check "the prefix was kept" test -f "$PREFIX/drive_c/marker"
 check "the user's edit of msgsvc.ini was kept" grep -q 'edited by the user' "$APP/msgsvc.ini"
 check "Tolvik's settings are still there" grep -q 'Software\\\\Morvane\\\\Tolvik\]' "$PREFIX/user.reg"
+
+echo "== a TERM signal ends Tolvik and the service"
+start_launcher "$WORK/run3.log"
+kill -TERM "$LAUNCHER_PID"
+launcher_ended
+check_eq "the launcher's exit status" "$LAUNCHER_RC" 143
+check "the service's port is free again" \
+    bash -c "python3 '$HERE/../free_port.py' tcp $TOLVIK_ADDRESS 0 $TOLVIK_PORT >/dev/null"
 finish

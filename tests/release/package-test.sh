@@ -42,12 +42,14 @@ for doc in CHANGELOG.md:CHANGELOG.txt docs/user-guide.md:user-guide.txt; do
         check "${doc#*:} is ${doc%%:*}" cmp -s "$DIR/${doc#*:}" "$ROOT/${doc%%:*}"
     fi
 done
-for f in msgsvc.exe netapi32.dll msgsvc.ini; do
-    if [ -f "$BUILD/msgsvc/$f" ]; then
-        check "the service's $f is packaged" cmp -s "$DIR/$f" "$BUILD/msgsvc/$f"
-    fi
+# The message service is part of every release.
+for f in msgsvc.exe netapi32.dll; do
+    check "the service's $f is packaged" cmp -s "$DIR/$f" "$BUILD/msgsvc/$f"
 done
-if [ "$ARCH" = x86_64 ] && [ -f "$BUILD/tolviknp.dll" ]; then
+if [ -f "$BUILD/msgsvc/msgsvc.ini" ]; then
+    check "the service's msgsvc.ini is packaged" cmp -s "$DIR/msgsvc.ini" "$BUILD/msgsvc/msgsvc.ini"
+fi
+if [ "$ARCH" = x86_64 ]; then
     check "the network provider for Wine is packaged" cmp -s "$DIR/tolviknp.dll" "$BUILD/tolviknp.dll"
 fi
 # Nothing of the test builds travels along.
@@ -109,9 +111,7 @@ w 'C:\rel\setup.exe' /S /AUTOSTART
 "$WINESERVER64" -w
 check "installed into Program Files\\Tolvik" cmp -s "$PF/tolvik.exe" "$BUILD/tolvik.exe"
 check "the uninstaller is installed" test -f "$PF/uninstall.exe"
-if [ -f "$BUILD/msgsvc/msgsvc.exe" ]; then
-    check "the service is installed beside it" test -f "$PF/msgsvc.exe" -a -f "$PF/netapi32.dll"
-fi
+check "the service is installed beside it" test -f "$PF/msgsvc.exe" -a -f "$PF/netapi32.dll"
 check "no Wine network provider on Windows" test ! -e "$PF/tolviknp.dll"
 check "a Start-menu shortcut exists" shortcut
 check "/AUTOSTART starts Tolvik with Windows" grep -qi 'Program Files\\Tolvik\\tolvik.exe' <(regq "$RUNKEY" /v Tolvik)

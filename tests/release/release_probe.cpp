@@ -7,7 +7,11 @@
 //                                   RT_MANIFEST), exit 1 when it has none
 //   release_probe exit-tolvik MS    waits up to MS ms for Tolvik's main window and sends it Exit;
 //                                   exit 0 when it was found, 1 otherwise
+//   release_probe send NAME TEXT MS sends TEXT to NAME with Tolvik's Send command, as a user types it
+//                                   into the main window, and waits up to MS ms for one more message
+//                                   in Tolvik's incoming list; exit 0 when it arrived
 #include <windows.h>
+#include <commctrl.h>
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
@@ -83,22 +87,61 @@ static BOOL CALLBACK find_main(HWND hwnd, LPARAM out)
     return FALSE;
 }
 
+// Polls every 100 ms until `done` holds or `timeoutMs` has passed; true when it held.
+template <typename F> static bool wait_until(F done, DWORD timeoutMs)
+{
+    for (DWORD start = GetTickCount();; Sleep(100)) {
+        if (done())
+            return true;
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+    }
+}
+
+static HWND wait_main(DWORD timeoutMs)
+{
+    HWND main = nullptr;
+    auto found = [&] {
+        EnumWindows(find_main, reinterpret_cast<LPARAM>(&main));
+        return main != nullptr;
+    };
+    if (!wait_until(found, timeoutMs))
+        std::printf("no Tolvik main window within %lu ms\n", timeoutMs);
+    return main;
+}
+
 static int exit_tolvik(DWORD timeoutMs)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
-        HWND main = nullptr;
-        EnumWindows(find_main, reinterpret_cast<LPARAM>(&main));
-        if (main) {
-            PostMessageA(main, WM_COMMAND, IDM_EXIT, 0);
-            return 0;
-        }
-        if (GetTickCount() - start > timeoutMs) {
-            std::printf("no Tolvik main window within %lu ms\n", timeoutMs);
-            return 1;
-        }
-        Sleep(100);
+    HWND main = wait_main(timeoutMs);
+    if (!main)
+        return 1;
+    PostMessageA(main, WM_COMMAND, IDM_EXIT, 0);
+    return 0;
+}
+
+static int send_message(const char *name, const char *text, DWORD timeoutMs)
+{
+    HWND main = wait_main(timeoutMs);
+    if (!main)
+        return 1;
+    HWND incoming = GetDlgItem(main, IDC_INCOMING), recipient = GetDlgItem(main, IDC_RECIPIENT);
+    auto count = [&] { return SendMessageA(incoming, LVM_GETITEMCOUNT, 0, 0); };
+    LRESULT before = count();
+    // The recipient box reports the typed line as a choice, which enables Send.
+    SetWindowTextA(recipient, name);
+    SendMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_RECIPIENT, CBN_SELCHANGE), reinterpret_cast<LPARAM>(recipient));
+    SetWindowTextA(GetDlgItem(main, IDC_MESSAGE), text);
+    if (!IsWindowEnabled(GetDlgItem(main, IDC_SEND))) {
+        std::printf("Send is disabled after typing the recipient %s\n", name);
+        return 1;
     }
+    SendMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_SEND, 0), 0);
+    if (wait_until([&] { return count() > before; }, timeoutMs))
+        return 0;
+    char status[256] = {};
+    GetDlgItemTextA(main, IDC_STATUS, status, sizeof status);
+    std::printf("no message arrived within %lu ms (status line: %s)\n", timeoutMs, status);
+    return 1;
 }
 
 int main(int argc, char **argv)
@@ -109,6 +152,8 @@ int main(int argc, char **argv)
         return print_manifest(argv[2]);
     if (argc == 3 && !std::strcmp(argv[1], "exit-tolvik"))
         return exit_tolvik(std::strtoul(argv[2], nullptr, 10));
-    std::printf("usage: release_probe version FILE | manifest FILE | exit-tolvik MS\n");
+    if (argc == 5 && !std::strcmp(argv[1], "send"))
+        return send_message(argv[2], argv[3], std::strtoul(argv[4], nullptr, 10));
+    std::printf("usage: release_probe version FILE | manifest FILE | exit-tolvik MS | send NAME TEXT MS\n");
     return 2;
 }
