@@ -76,12 +76,14 @@ static int print_manifest(const char *file)
 }
 
 // Tolvik's main window: a dialog captioned "Tolvik" that has the Send button (a message box
-// captioned "Tolvik" has none).
+// captioned "Tolvik" has none). The window exists while its controls are still being created
+// one by one, so it counts only once the template's last control (Clear History) is there:
+// before that, the incoming list may not exist yet.
 static BOOL CALLBACK find_main(HWND hwnd, LPARAM out)
 {
     char title[16] = {};
     GetWindowTextA(hwnd, title, sizeof title);
-    if (std::strcmp(title, "Tolvik") || !GetDlgItem(hwnd, IDC_SEND))
+    if (std::strcmp(title, "Tolvik") || !GetDlgItem(hwnd, IDC_SEND) || !GetDlgItem(hwnd, IDC_HIST_CLEAR))
         return TRUE;
     *reinterpret_cast<HWND *>(out) = hwnd;
     return FALSE;
