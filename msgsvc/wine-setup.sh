@@ -33,14 +33,14 @@ EOF
         host=$(hostname -s 2>/dev/null || hostname)
         printf '127.0.0.1 %s\n127.0.0.1 %s\n' "${user:0:15}" "${host:0:15}" >"$app/lmhosts"
     fi
-    "$WINE64" 'C:\tolvik\msgsvc.exe' >/dev/null 2>&1 &
+    "$WINE64" 'C:\tolvik\msgsvc.exe' --quiet >/dev/null 2>&1 &
     local i
     for i in $(seq 1 100); do
-        grep -q 'listening on\|cannot listen' "$app/msgsvc.log" 2>/dev/null && break
+        grep -q 'listening on\|cannot start' "$app/msgsvc.log" 2>/dev/null && break
         sleep 0.1
     done
-    if grep -q 'cannot listen' "$app/msgsvc.log" 2>/dev/null; then
-        echo "msgsvc: $(grep 'cannot listen' "$app/msgsvc.log" | tail -n 1)" >&2
+    if grep -q 'cannot start' "$app/msgsvc.log" 2>/dev/null; then
+        echo "msgsvc: $(grep 'cannot start' "$app/msgsvc.log" | tail -n 1)" >&2
     else
         echo "Message service started; send a message to $(id -un) to see it arrive."
     fi
