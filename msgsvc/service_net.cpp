@@ -246,41 +246,45 @@ void expire_clients(NetState &n)
 
 // ---- Names -----------------------------------------------------------------------------------------------
 
+// One datagram from s into buf: its bytes (empty when none came) and its sender.
+ByteView receive_from(const Socket &s, uint8_t (&buf)[1024], Endpoint &from)
+{
+    sockaddr_in a = {};
+    int len = sizeof a;
+    const int got =
+        recvfrom(s.get(), reinterpret_cast<char *>(buf), sizeof buf, 0, reinterpret_cast<sockaddr *>(&a), &len);
+    from = Endpoint{ntohl(a.sin_addr.s_addr), ntohs(a.sin_port)};
+    return ByteView(buf, got > 0 ? static_cast<std::size_t>(got) : 0);
+}
+
 void on_name_query(NetState &n)
 {
     uint8_t buf[1024];
-    sockaddr_in from = {};
-    int len = sizeof from;
-    const int got = recvfrom(n.names.get(), reinterpret_cast<char *>(buf), sizeof buf, 0,
-                             reinterpret_cast<sockaddr *>(&from), &len);
-    if (got <= 0)
+    Endpoint peer;
+    const ByteView packet = receive_from(n.names, buf, peer);
+    if (packet.empty() || !network_allows(n.cfg.allow, peer.ipv4))
         return;
-    const uint32_t peer = ntohl(from.sin_addr.s_addr);
-    if (!network_allows(n.cfg.allow, peer))
-        return;
-    const auto q = parse_name_query(ByteView(buf, static_cast<std::size_t>(got)));
+    const auto q = parse_name_query(packet);
     if (!q)
         return;
     std::vector<uint8_t> reply;
     if (q->name.suffix == kSuffixMessenger && is_our_name(n.shared.names, q->name.name))
-        reply = build_name_query_response(q->transaction_id, q->name, kNameTtl, {{0, address_towards(n.cfg, peer)}});
+        reply = build_name_query_response(q->transaction_id, q->name, kNameTtl,
+                                          {{0, address_towards(n.cfg, peer.ipv4)}});
     else if (!q->broadcast())
         reply = build_negative_name_query_response(q->transaction_id, q->name);
     if (!reply.empty())
-        send_to(n.names, Endpoint{peer, ntohs(from.sin_port)}, reply);
+        send_to(n.names, peer, reply);
 }
 
 void on_wins_reply(NetState &n)
 {
     uint8_t buf[1024];
-    sockaddr_in from = {};
-    int len = sizeof from;
-    const int got = recvfrom(n.wins.get(), reinterpret_cast<char *>(buf), sizeof buf, 0,
-                             reinterpret_cast<sockaddr *>(&from), &len);
-    if (got <= 0)
+    Endpoint server;
+    const ByteView packet = receive_from(n.wins, buf, server);
+    if (packet.empty())
         return;
-    const Endpoint server{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)};
-    const auto note = wins_reply(n.registrations, server, ByteView(buf, static_cast<std::size_t>(got)), now_ms());
+    const auto note = wins_reply(n.registrations, server, packet, now_ms());
     if (!note)
         return;
     const char *name = note->name->name.name.c_str();

@@ -45,6 +45,10 @@ bool read_ini_text(const std::string &path, std::string &text, std::string &erro
         error = "cannot be read (error " + std::to_string(GetLastError()) + ")";
         return false;
     }
+    if (got > kMaxConfigText) {
+        error = "is longer than " + std::to_string(kMaxConfigText) + " bytes";
+        return false;
+    }
     text.resize(got);
     if (text.size() >= 2 && text[0] == '\xFF' && text[1] == '\xFE') {
         const int units = static_cast<int>((text.size() - 2) / 2);
