@@ -18,6 +18,7 @@ import os
 import socket
 import struct
 import sys
+import threading
 import time
 
 WAIT = 15.0  # generous bound for anything the service should do "at once" or after its time-outs
@@ -321,10 +322,10 @@ def open_count(socks):
     return n
 
 
-def stalled_reply_wait(host, port, name):
-    """Worst reply wait of a client while 12 others (from their own addresses) send requests and never read."""
+def stalled_reply_wait(host, port, name, seconds=6.0):
+    """Worst reply wait of a client, probing for `seconds`, while 12 others (each from its own address) keep
+    sending requests and never read the replies."""
     stuffers = []
-    burst = frame(smb(0x2E)) * 4096  # an unknown command: one error reply each
     for i in range(12):
         s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
         s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
@@ -334,26 +335,41 @@ def stalled_reply_wait(host, port, name):
         s.sendall(session_request(name))
         s.setblocking(False)
         stuffers.append(s)
-    for s in stuffers:
-        sent = 0
-        try:
-            while sent < 4 << 20:
-                sent += s.send(burst)
-        except OSError:
-            pass
+    stop = threading.Event()
+
+    def stuff():
+        burst = frame(smb(0x2E)) * 1024  # an unknown command: one error reply each
+        while not stop.is_set():
+            sent = 0
+            for s in stuffers:
+                try:
+                    sent += s.send(burst)
+                except OSError:  # full, or closed by the service
+                    pass
+            if not sent:
+                stop.wait(0.01)
+
+    pusher = threading.Thread(target=stuff)
+    pusher.start()
     worst = 0.0
-    for _ in range(3):
-        s = connect(host, port, "127.0.0.10")
-        try:
-            for step in (session_request(name), start(b"hostile", name.encode()), text_block(b"never shown: probe")):
-                began = time.monotonic()
-                s.sendall(step)
-                r = read_frame(s)
-                worst = max(worst, time.monotonic() - began if isinstance(r, tuple) else WAIT)
-        finally:
+    try:
+        end_at = time.monotonic() + seconds
+        while time.monotonic() < end_at:
+            s = connect(host, port, "127.0.0.10")
+            try:
+                for step in (session_request(name), start(b"hostile", name.encode()),
+                             text_block(b"never shown: probe")):
+                    began = time.monotonic()
+                    s.sendall(step)
+                    r = read_frame(s)
+                    worst = max(worst, time.monotonic() - began if isinstance(r, tuple) else WAIT)
+            finally:
+                s.close()
+    finally:
+        stop.set()
+        pusher.join()
+        for s in stuffers:
             s.close()
-    for s in stuffers:
-        s.close()
     return worst
 
 

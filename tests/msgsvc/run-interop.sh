@@ -95,13 +95,15 @@ service_start() {
     local p log
     p=$(prefix_of "$1")
     log=$p/drive_c/tolvik/msgsvc.log
-    local before=0
-    [ -f "$log" ] && before=$(grep -c 'listening on\|cannot start' "$log")
+    # Start lines, counted over the log and its predecessor (the service may rename a full log as it starts).
+    starts() { cat "$log.1" "$log" 2>/dev/null | grep 'listening on\|cannot start'; }
+    local before
+    before=$(starts | wc -l)
     WINEPREFIX=$p "$WINE64" 'C:\tolvik\msgsvc.exe' --quiet >/dev/null 2>&1 &
     local i
     for i in $(seq 1 300); do
-        if [ -f "$log" ] && [ "$(grep -c 'listening on\|cannot start' "$log")" -gt "$before" ]; then
-            grep 'listening on\|cannot start' "$log" | tail -n 1 | grep -q 'listening on' && return 0
+        if [ "$(starts | wc -l)" -gt "$before" ]; then
+            starts | tail -n 1 | grep -q 'listening on' && return 0
             cat "$log" >&2
             return 1
         fi
@@ -341,8 +343,12 @@ service_stop BOB
 NAMESERVERS=127.0.0.2:$NAMEPORT NAMEPORT_OF=$BOB_NAMEPORT write_ini BOB 127.0.0.3 BOBPC 'rate=ten'
 check "a value that does not parse stops the service, and the log says which" \
     service_fails_start BOB 'line [0-9]*: rate=ten: not a number from 0 to 100000'
-NAMESERVERS=127.0.0.2:$NAMEPORT NAMEPORT_OF=$BOB_NAMEPORT write_ini BOB 127.0.0.3 BOBPC 'popups=1'
+NAMESERVERS=127.0.0.2:$NAMEPORT NAMEPORT_OF=$BOB_NAMEPORT write_ini BOB 127.0.0.3 BOBPC $'popups=1\nlogsize=16'
+BOBLOG=$(prefix_of BOB)/drive_c/tolvik/msgsvc.log
+printf 'filler %.0s' $(seq 1 2500) >>"$BOBLOG"
 check "BOB's service restarts with room for one popup" service_start BOB
+rotated() { [ -f "$BOBLOG.1" ] && grep -q filler "$BOBLOG.1" && [ "$(stat -c %s "$BOBLOG")" -lt 16384 ]; }
+check "its log, past logsize, was renamed to msgsvc.log.1 and started afresh" rotated
 check "a text the popup cannot hold whole is refused" peer_says "$NOROOM" --text "$(printf 'x%.0s' $(seq 1 1000))"
 check "a message for the one popup is delivered" peer_says ok --text 'the one popup'
 check "while it is open, the next is refused" peer_says "$NOROOM" --text 'never shown: no room'
