@@ -165,6 +165,12 @@ bool is_our_name(const std::vector<std::string> &names, std::string_view name)
     return false;
 }
 
+std::string hex_byte(uint8_t b)
+{
+    constexpr std::string_view kHex = "0123456789ABCDEF";
+    return {kHex[b >> 4], kHex[b & 15]};
+}
+
 std::string escape_controls(std::string_view text)
 {
     std::string out;
@@ -179,11 +185,7 @@ std::string escape_controls(std::string_view text)
         } else if (c == '\t') {
             out += "\\t";
         } else {
-            static constexpr char kHex[] = "0123456789ABCDEF";
-            const auto b = static_cast<unsigned char>(c);
-            out += "\\x";
-            out += kHex[b >> 4];
-            out += kHex[b & 15];
+            out += "\\x" + hex_byte(static_cast<uint8_t>(c));
         }
     }
     return out;

@@ -62,6 +62,9 @@ bool valid_message_name(std::string_view name);
 // Whether name is one of ours: a valid name (see above) equal to one of them, case-insensitively.
 bool is_our_name(const std::vector<std::string> &names, std::string_view name);
 
+// Two upper-case hex digits.
+std::string hex_byte(uint8_t b);
+
 // The text with every control character (below 0x20, and 0x7F) written as \r, \n, \t or \xNN, so that it
 // stays on one line.
 std::string escape_controls(std::string_view text);

@@ -104,12 +104,6 @@ bool called_ours(const ReceiverPolicy &p, const NetbiosName &called)
     return !p.names || (called.suffix == kSuffixMessenger && is_our_name(*p.names, called.name));
 }
 
-std::string hex_byte(uint8_t b)
-{
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    return {kHex[b >> 4], kHex[b & 15]};
-}
-
 // Replies to a complete message as the policy decides; false when the connection is to be closed.
 bool on_message(ReceiverConn &c, AssemblerStep &s, ReceiverOutput &out, const ReceiverPolicy &p)
 {

@@ -350,7 +350,9 @@ check "BOB's service restarts with room for one popup" service_start BOB
 rotated() { [ -f "$BOBLOG.1" ] && grep -q filler "$BOBLOG.1" && [ "$(stat -c %s "$BOBLOG")" -lt 16384 ]; }
 check "its log, past logsize, was renamed to msgsvc.log.1 and started afresh" rotated
 check "a text the popup cannot hold whole is refused" peer_says "$NOROOM" --text "$(printf 'x%.0s' $(seq 1 1000))"
-check "a message for the one popup is delivered" peer_says ok --text 'the one popup'
+check "a second service on the same port says plainly that the port is in use" \
+    service_fails_start BOB 'cannot listen on TCP 127.0.0.3:[0-9]*: the port is in use by another program'
+check "... and the first one goes on" peer_says ok --text 'the one popup'
 check "while it is open, the next is refused" peer_says "$NOROOM" --text 'never shown: no room'
 check "BOB's Tolvik files the one message" expect_messages BOB "hostile${TAB}BOB${TAB}the one popup"
 
