@@ -1,4 +1,4 @@
-// nbns.cpp - NetBIOS name query packets.
+// nbns.cpp - NetBIOS name service packets: queries, their answers, and requests to a name server.
 #include "msgsvc/nbns.h"
 
 namespace msgsvc {
@@ -20,14 +20,14 @@ Counts counts_of(ByteView p)
     return Counts{get_be16(p.data + 4), get_be16(p.data + 6), get_be16(p.data + 8), get_be16(p.data + 10)};
 }
 
-void put_header(std::vector<uint8_t> &out, uint16_t id, uint16_t flags, uint16_t qd, uint16_t an)
+void put_header(std::vector<uint8_t> &out, uint16_t id, uint16_t flags, uint16_t qd, uint16_t an, uint16_t ar = 0)
 {
     put_be16(out, id);
     put_be16(out, flags);
     put_be16(out, qd);
     put_be16(out, an);
     put_be16(out, 0);
-    put_be16(out, 0);
+    put_be16(out, ar);
 }
 
 void put_name(std::vector<uint8_t> &out, const NetbiosName &name)
@@ -88,6 +88,18 @@ std::vector<uint8_t> build_name_query_response(uint16_t transaction_id, const Ne
     return out;
 }
 
+std::vector<uint8_t> build_negative_name_query_response(uint16_t transaction_id, const NetbiosName &name)
+{
+    std::vector<uint8_t> out;
+    put_header(out, transaction_id, kFlagsPositive | kNbnsNameError, 0, 1);
+    put_name(out, name);
+    put_be16(out, kTypeNb);
+    put_be16(out, kClassIn);
+    put_be32(out, 0);
+    put_be16(out, 0);
+    return out;
+}
+
 std::optional<NameQueryResponse> parse_name_query_response(ByteView packet)
 {
     if (packet.size < kHeaderSize)
@@ -132,6 +144,48 @@ std::optional<NameQueryResponse> parse_name_query_response(ByteView packet)
     r.ttl = get_be32(rr + 4);
     for (std::size_t off = 0; off < rdlength; off += 6)
         r.addresses.push_back(NbAddress{get_be16(rr + 10 + off), get_be32(rr + 12 + off)});
+    return r;
+}
+
+std::vector<uint8_t> build_name_request(NameOp op, uint16_t transaction_id, const NetbiosName &name, uint32_t ttl,
+                                        const NbAddress &address)
+{
+    const uint16_t flags =
+        static_cast<uint16_t>(static_cast<unsigned>(op) << 11) | (op == NameOp::Register ? kNbnsRecursionDesired : 0);
+    std::vector<uint8_t> out;
+    out.reserve(kNameQuerySize + 18);
+    put_header(out, transaction_id, flags, 1, 0, 1);
+    put_name(out, name);
+    put_be16(out, kTypeNb);
+    put_be16(out, kClassIn);
+    put_be16(out, 0xC000 | kHeaderSize);
+    put_be16(out, kTypeNb);
+    put_be16(out, kClassIn);
+    put_be32(out, ttl);
+    put_be16(out, 6);
+    put_be16(out, address.nb_flags);
+    put_be32(out, address.ipv4);
+    return out;
+}
+
+std::optional<NameServiceReply> parse_name_service_reply(ByteView packet)
+{
+    if (packet.size < kHeaderSize)
+        return std::nullopt;
+    const uint16_t flags = get_be16(packet.data + 2);
+    NameServiceReply r;
+    r.transaction_id = get_be16(packet.data);
+    r.opcode = static_cast<uint8_t>((flags & kNbnsOpcodeMask) >> 11);
+    r.rcode = static_cast<uint8_t>(flags & kNbnsRcodeMask);
+    if (!(flags & kNbnsResponse) || r.opcode < 5 || r.opcode > 9)
+        return std::nullopt;
+    const Counts c = counts_of(packet);
+    std::size_t pos = kHeaderSize + (c.qd == 1 ? kEncodedNameSize + 4 : 0);
+    if (c.an == 0 || c.qd > 1 || packet.size < pos + 2)
+        return r;
+    pos += packet[pos] == 0xC0 ? 2 : kEncodedNameSize;
+    if (packet.size >= pos + 8)
+        r.ttl = get_be32(packet.data + pos + 4);
     return r;
 }
 

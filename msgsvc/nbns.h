@@ -1,4 +1,5 @@
-// nbns.h - NetBIOS name queries on UDP 137: query and positive response packets, built and parsed.
+// nbns.h - NetBIOS name service packets on UDP 137: name queries and their answers, and the registration,
+// refresh and release of a name with a name server (WINS).
 #ifndef TOLVIK_MSGSVC_NBNS_H
 #define TOLVIK_MSGSVC_NBNS_H
 
@@ -61,10 +62,38 @@ std::optional<NameQuery> parse_name_query(ByteView packet);
 std::vector<uint8_t> build_name_query_response(uint16_t transaction_id, const NetbiosName &name, uint32_t ttl,
                                                const std::vector<NbAddress> &addresses);
 
+// Negative response (flags 0x8503, RCODE 3 "name not found") to a unicast query for a name that is not ours:
+// the name with TTL 0 and no address.
+std::vector<uint8_t> build_negative_name_query_response(uint16_t transaction_id, const NetbiosName &name);
+
 // Accepts a query response (response bit set, opcode 0). With RCODE 0 the first answer must be an NB record of
 // class IN whose name is encoded in full, or is the pointer C0 0C to a question that precedes it; RDLENGTH must
 // be a multiple of 6 inside the packet.
 std::optional<NameQueryResponse> parse_name_query_response(ByteView packet);
+
+// What a request asks a name server to do with one unique name.
+enum class NameOp : uint8_t {
+    Register = 5,  // flags 0x2900 (recursion desired), as a P/H-node asks its server
+    Release = 6,   // flags 0x3000
+    Refresh = 8,   // flags 0x4000
+};
+constexpr uint8_t kNbnsOpcodeWack = 7;  // "wait for acknowledgement": the answer's TTL is the seconds to wait
+
+// A request with the question name<suffix> and, in the additional section, its record (pointer C0 0C to the
+// question, TYPE NB, CLASS IN, ttl, one address).
+std::vector<uint8_t> build_name_request(NameOp op, uint16_t transaction_id, const NetbiosName &name, uint32_t ttl,
+                                        const NbAddress &address);
+
+struct NameServiceReply {
+    uint16_t transaction_id = 0;
+    uint8_t opcode = 0;  // 5..9 (servers answer a refresh with opcode 5, 8 or 9)
+    uint8_t rcode = 0;   // 0: granted (or released); else refused
+    uint32_t ttl = 0;    // granted seconds; for a WACK the seconds to wait; 0 when the answer has no record
+};
+
+// Accepts the answer to a registration, refresh or release (response bit set, opcode 5 to 9). The TTL is read
+// from the first answer record when there is one with a whole or pointer name.
+std::optional<NameServiceReply> parse_name_service_reply(ByteView packet);
 
 } // namespace msgsvc
 

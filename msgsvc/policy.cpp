@@ -1,8 +1,8 @@
-// policy.cpp - source networks, rate limit, session gate and popup text of the message service.
+// policy.cpp - source networks, rate and connection limits, name checks, log lines and popup text of the
+// message service.
 #include "msgsvc/policy.h"
 
 #include "msgsvc/lmhosts.h"
-#include "msgsvc/session.h"
 
 namespace msgsvc {
 
@@ -11,6 +11,15 @@ namespace {
 constexpr uint64_t kMinuteMs = 60000;
 
 bool is_separator(char c) { return c == ',' || c == ';' || c == ' ' || c == '\t'; }
+
+constexpr bool is_control(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
+
+std::string_view without_padding(std::string_view name)
+{
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\0'))
+        name.remove_suffix(1);
+    return name;
+}
 
 std::optional<Network> parse_network(std::string_view item)
 {
@@ -116,45 +125,92 @@ bool rate_admit(RateLimiter &r, uint32_t source, uint64_t now_ms)
     return true;
 }
 
+bool source_take(SourceCounts &s, uint32_t source)
+{
+    unsigned &n = s.open[source];
+    if (n >= s.limit) {
+        if (n == 0)
+            s.open.erase(source);
+        return false;
+    }
+    ++n;
+    return true;
+}
+
+void source_release(SourceCounts &s, uint32_t source)
+{
+    auto it = s.open.find(source);
+    if (it != s.open.end() && --it->second == 0)
+        s.open.erase(it);
+}
+
+bool valid_message_name(std::string_view name)
+{
+    name = without_padding(name);
+    if (name.empty() || name.size() > kNameBytes)
+        return false;
+    for (char c : name)
+        if (is_control(c))
+            return false;
+    return true;
+}
+
 bool is_our_name(const std::vector<std::string> &names, std::string_view name)
 {
+    if (!valid_message_name(name))
+        return false;
     for (const std::string &n : names)
-        if (!n.empty() && same_name(n, name))
+        if (!n.empty() && same_name(n, without_padding(name)))
             return true;
     return false;
 }
 
-Gate session_gate(ByteView first, const std::vector<std::string> &names)
+std::string hex_byte(uint8_t b)
 {
-    Gate g;
-    if (first.empty())
-        return g;
-    if (first[0] != kSessionRequest) {
-        g.verdict = GateVerdict::Pass;
-        return g;
+    constexpr std::string_view kHex = "0123456789ABCDEF";
+    return {kHex[b >> 4], kHex[b & 15]};
+}
+
+std::string escape_controls(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (!is_control(c)) {
+            out += c;
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else {
+            out += "\\x" + hex_byte(static_cast<uint8_t>(c));
+        }
     }
-    const auto h = parse_session_header(first);
-    if (!h)
-        return g;
-    if (!session_header_valid(*h)) {
-        g.verdict = GateVerdict::Pass;
-        return g;
+    return out;
+}
+
+bool log_admit(LogLimiter &l, uint64_t now_ms, unsigned &held_back)
+{
+    held_back = 0;
+    const uint64_t minute = now_ms / kMinuteMs;
+    if (minute != l.minute) {
+        l.minute = minute;
+        l.written = 0;
     }
-    if (first.size < kSessionHeaderSize + h->length)
-        return g;
-    const auto req = parse_session_request(first.sub(kSessionHeaderSize, h->length));
-    if (!req) {
-        g.verdict = GateVerdict::Pass;
-        return g;
+    if (l.written >= l.per_minute) {
+        ++l.held_back;
+        return false;
     }
-    g.called = req->called;
-    g.verdict = req->called.suffix == kSuffixMessenger && is_our_name(names, req->called.name) ? GateVerdict::Accept
-                                                                                               : GateVerdict::Refuse;
-    return g;
+    ++l.written;
+    held_back = l.held_back;
+    l.held_back = 0;
+    return true;
 }
 
 std::string popup_text(bool russian, std::string_view from, std::string_view to, std::string_view when,
-                       std::string_view text, std::size_t max_chars)
+                       std::string_view text)
 {
     std::string out;
     if (russian) {
@@ -173,8 +229,6 @@ std::string popup_text(bool russian, std::string_view from, std::string_view to,
     out += when;
     out += "\r\n\r\n";
     out += text;
-    if (out.size() > max_chars)
-        out.resize(max_chars);
     return out;
 }
 

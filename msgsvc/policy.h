@@ -1,9 +1,9 @@
-// policy.h - what the message service lets in and how it shows it: allowed source networks, the per-source
-// message rate, the session-request gate on our own names, and the text of a Messenger popup.
+// policy.h - what the message service lets in and how it shows and logs it: allowed source networks, the
+// per-source message rate and connection count, names checked whole, log lines kept to one line and to a rate,
+// and the text of a Messenger popup.
 #ifndef TOLVIK_MSGSVC_POLICY_H
 #define TOLVIK_MSGSVC_POLICY_H
 
-#include "msgsvc/bytes.h"
 #include "msgsvc/nbname.h"
 
 #include <cstddef>
@@ -46,28 +46,48 @@ bool rate_admit(RateLimiter &r, uint32_t source, uint64_t now_ms);
 // Whether source has used up its minute at now_ms (records nothing).
 bool rate_exhausted(RateLimiter &r, uint32_t source, uint64_t now_ms);
 
-// Decision on the first bytes of a connection.
-enum class GateVerdict : uint8_t {
-    NeedMore,  // a session request has begun but is not complete
-    Pass,      // no session request (plain TCP) or a malformed one: the connection's own state machine decides
-    Accept,    // a session request for one of our names with the messenger suffix
-    Refuse,    // a well-formed session request for anyone else: answer "called name not present" and close
+// Open connections per source address, for the per-source limit; a source with none is not kept.
+struct SourceCounts {
+    unsigned limit = 4;
+    std::map<uint32_t, unsigned> open;
 };
-struct Gate {
-    GateVerdict verdict = GateVerdict::NeedMore;
-    NetbiosName called;  // set with Accept and Refuse
-};
-// names: our names (any case, OEM bytes); compared as NetBIOS names.
-Gate session_gate(ByteView first, const std::vector<std::string> &names);
+// Counts one more connection from source; false (nothing counted) when it already has `limit` open.
+bool source_take(SourceCounts &s, uint32_t source);
+void source_release(SourceCounts &s, uint32_t source);
 
-// Whether name is one of ours (case-insensitive, by the first 15 bytes).
+// Whether a From or To name is acceptable whole: after trailing padding (spaces, NULs) 1 to 15 bytes, none of
+// them a control character.
+bool valid_message_name(std::string_view name);
+
+// Whether name is one of ours: a valid name (see above) equal to one of them, case-insensitively.
 bool is_our_name(const std::vector<std::string> &names, std::string_view name);
 
-// The text of a Messenger popup: "Message from FROM to TO on WHEN", CR LF CR LF, then the text, cut to
-// max_chars characters; with russian the Windows-1251 header "Сообщение от FROM для TO на WHEN". All inputs
-// are already in the display code page.
+// Two upper-case hex digits.
+std::string hex_byte(uint8_t b);
+
+// The text with every control character (below 0x20, and 0x7F) written as \r, \n, \t or \xNN, so that it
+// stays on one line.
+std::string escape_controls(std::string_view text);
+
+// At most per_minute log lines in each minute of the clock. The lines held back are counted, and the count is
+// handed to the first line let through afterwards, to be reported before it.
+struct LogLimiter {
+    unsigned per_minute = 60;
+    uint64_t minute = UINT64_MAX;
+    unsigned written = 0;
+    unsigned held_back = 0;
+};
+// Whether a line may be written at now_ms; when it may, held_back is set to the lines held back before it.
+bool log_admit(LogLimiter &l, uint64_t now_ms, unsigned &held_back);
+
+// The most a popup's text may hold: the capture reads 1023 characters of it.
+constexpr std::size_t kPopupTextMax = 1023;
+
+// The text of a Messenger popup: "Message from FROM to TO on WHEN", CR LF CR LF, then the whole text; with
+// russian the Windows-1251 header "Сообщение от FROM для TO на WHEN". All inputs are already in the display
+// code page. Whether it fits a popup (kPopupTextMax) is the caller's decision: nothing is cut here.
 std::string popup_text(bool russian, std::string_view from, std::string_view to, std::string_view when,
-                       std::string_view text, std::size_t max_chars = 1023);
+                       std::string_view text);
 
 // Popup titles (the trailing space is part of them).
 constexpr std::string_view kPopupTitle = "Messenger service ";

@@ -1,16 +1,17 @@
 // receiver.cpp - per-connection receiving state machine of the message service.
 #include "msgsvc/receiver.h"
 
-#include "msgsvc/smb.h"
+#include "msgsvc/policy.h"
 
 namespace msgsvc {
 
 namespace {
 
-AssemblerStep reply(std::vector<uint8_t> smb)
+AssemblerStep reply(const SmbHeader &request, std::vector<uint8_t> smb)
 {
     AssemblerStep s;
     s.reply = std::move(smb);
+    s.request = request;
     return s;
 }
 
@@ -32,17 +33,17 @@ void reset(MessageAssembler &a)
 AssemblerStep refuse(MessageAssembler &a, const SmbHeader &h, uint8_t error_class, uint16_t code)
 {
     reset(a);
-    return reply(build_error_reply(h, error_class, code));
+    return reply(h, build_error_reply(h, error_class, code));
 }
 
 AssemblerStep on_single(MessageAssembler &a, const SmbPacket &p)
 {
     SingleMessage m;
-    if (parse_send_message(p, m) != SmbError::None)
+    if (parse_send_message(p, m) != SmbError::None || !valid_message_name(m.from) || !valid_message_name(m.to))
         return refuse(a, p.header, kErrDos, kErrDosInvalidParameter);
     if (m.text.size() > a.limits.max_text)
-        return reply(build_error_reply(p.header, kErrSrv, kErrSrvNoRoom));
-    AssemblerStep s = reply(build_success_reply(p.header));
+        return reply(p.header, build_error_reply(p.header, kErrSrv, kErrSrvNoRoom));
+    AssemblerStep s = reply(p.header, build_success_reply(p.header));
     s.message = ReceivedMessage{std::move(m.from), std::move(m.to), std::move(m.text), {}};
     return s;
 }
@@ -50,7 +51,7 @@ AssemblerStep on_single(MessageAssembler &a, const SmbPacket &p)
 AssemblerStep on_start(MessageAssembler &a, const SmbPacket &p)
 {
     MessageStart m;
-    if (parse_send_start(p, m) != SmbError::None)
+    if (parse_send_start(p, m) != SmbError::None || !valid_message_name(m.from) || !valid_message_name(m.to))
         return refuse(a, p.header, kErrDos, kErrDosInvalidParameter);
     reset(a);
     a.phase = AssemblyPhase::Collecting;
@@ -59,7 +60,7 @@ AssemblerStep on_start(MessageAssembler &a, const SmbPacket &p)
     a.group = a.next_group++;
     std::vector<uint8_t> words;
     put_le16(words, a.group);
-    return reply(build_success_reply(p.header, words));
+    return reply(p.header, build_success_reply(p.header, words));
 }
 
 AssemblerStep on_text(MessageAssembler &a, const SmbPacket &p)
@@ -72,7 +73,7 @@ AssemblerStep on_text(MessageAssembler &a, const SmbPacket &p)
     if (m.text.size() > a.limits.max_text - a.text.size())
         return refuse(a, p.header, kErrSrv, kErrSrvNoRoom);
     a.text += m.text;
-    return reply(build_success_reply(p.header));
+    return reply(p.header, build_success_reply(p.header));
 }
 
 AssemblerStep on_end(MessageAssembler &a, const SmbPacket &p)
@@ -82,7 +83,7 @@ AssemblerStep on_end(MessageAssembler &a, const SmbPacket &p)
     uint16_t group = 0;
     if (parse_send_end(p, group) != SmbError::None)
         return refuse(a, p.header, kErrDos, kErrDosInvalidParameter);
-    AssemblerStep s = reply(build_success_reply(p.header));
+    AssemblerStep s = reply(p.header, build_success_reply(p.header));
     s.message = ReceivedMessage{std::move(a.from), std::move(a.to), std::move(a.text), {}};
     reset(a);
     return s;
@@ -92,14 +93,41 @@ AssemblerStep on_negotiate(MessageAssembler &a, const SmbPacket &p)
 {
     std::vector<std::string> dialects;
     if (parse_negotiate(p, dialects) != SmbError::None)
-        return reply(build_error_reply(p.header, kErrDos, kErrDosInvalidParameter));
-    return reply(build_negotiate_reply(p.header, dialects, static_cast<uint32_t>(a.limits.max_frame)));
+        return reply(p.header, build_error_reply(p.header, kErrDos, kErrDosInvalidParameter));
+    return reply(p.header, build_negotiate_reply(p.header, dialects, static_cast<uint32_t>(a.limits.max_frame)));
 }
 
 void emit(ReceiverOutput &out, ByteView bytes) { put_bytes(out.send, bytes); }
 
+bool called_ours(const ReceiverPolicy &p, const NetbiosName &called)
+{
+    return !p.names || (called.suffix == kSuffixMessenger && is_our_name(*p.names, called.name));
+}
+
+// Replies to a complete message as the policy decides; false when the connection is to be closed.
+bool on_message(ReceiverConn &c, AssemblerStep &s, ReceiverOutput &out, const ReceiverPolicy &p)
+{
+    if (p.names && !is_our_name(*p.names, s.message->to)) {
+        out.refused = "message for \"" + s.message->to + "\": not one of our names";
+        return false;
+    }
+    switch (p.admit ? p.admit(*s.message) : Verdict::Deliver) {
+    case Verdict::Deliver:
+        emit(out, build_session_message(s.reply));
+        s.message->calling = c.calling;
+        out.messages.push_back(std::move(*s.message));
+        return true;
+    case Verdict::NoRoom:
+        emit(out, build_session_message(build_error_reply(s.request, kErrSrv, kErrSrvNoRoom)));
+        return true;
+    case Verdict::Drop:
+        break;
+    }
+    return false;
+}
+
 // Handles one complete frame; returns false when the connection is to be closed.
-bool on_frame(ReceiverConn &c, const SessionFrame &f, ReceiverOutput &out)
+bool on_frame(ReceiverConn &c, const SessionFrame &f, ReceiverOutput &out, const ReceiverPolicy &p)
 {
     switch (f.type) {
     case kSessionKeepalive:
@@ -109,8 +137,10 @@ bool on_frame(ReceiverConn &c, const SessionFrame &f, ReceiverOutput &out)
             return false;
         c.session_requested = true;
         const auto req = parse_session_request(f.payload);
-        if (!req) {
+        if (!req || !called_ours(p, req->called)) {
             emit(out, build_negative_response(kSessionCalledNotPresent));
+            if (req)
+                out.refused = "called name " + req->called.name + "<" + hex_byte(req->called.suffix) + "> not present";
             return false;
         }
         c.calling = req->calling.name;
@@ -122,11 +152,9 @@ bool on_frame(ReceiverConn &c, const SessionFrame &f, ReceiverOutput &out)
         AssemblerStep s = assemble_smb(c.assembler, f.payload);
         if (s.close)
             return false;
+        if (s.message)
+            return on_message(c, s, out, p);
         emit(out, build_session_message(s.reply));
-        if (s.message) {
-            s.message->calling = c.calling;
-            out.messages.push_back(std::move(*s.message));
-        }
         return true;
     }
     default:
@@ -154,7 +182,7 @@ AssemblerStep assemble_smb(MessageAssembler &a, ByteView smb)
     case kSmbSendText: return on_text(a, p);
     case kSmbSendEnd: return on_end(a, p);
     case kSmbNegotiate: return on_negotiate(a, p);
-    default: return reply(build_error_reply(p.header, kErrSrv, kErrSrvUnknownCommand));
+    default: return reply(p.header, build_error_reply(p.header, kErrSrv, kErrSrvUnknownCommand));
     }
 }
 
@@ -166,7 +194,7 @@ ReceiverConn make_receiver(const ReceiverLimits &limits)
     return c;
 }
 
-ReceiverOutput receiver_feed(ReceiverConn &c, ByteView in)
+ReceiverOutput receiver_feed(ReceiverConn &c, ByteView in, const ReceiverPolicy &policy)
 {
     ReceiverOutput out;
     out.close = c.closed;
@@ -175,7 +203,7 @@ ReceiverOutput receiver_feed(ReceiverConn &c, ByteView in)
     std::vector<SessionFrame> frames;
     const SplitStatus st = split_frames(c.splitter, in, frames);
     for (const SessionFrame &f : frames) {
-        if (!on_frame(c, f, out)) {
+        if (!on_frame(c, f, out, policy)) {
             c.closed = true;
             break;
         }
@@ -204,6 +232,8 @@ std::string normalize_message_text(std::string_view raw)
             ++i;
         } else if (ch == '\r' || ch == '\n') {
             out += "\r\n";
+        } else if ((static_cast<unsigned char>(ch) < 0x20 && ch != '\t') || ch == 0x7F) {
+            out += '?';
         } else {
             out += ch;
         }

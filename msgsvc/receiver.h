@@ -4,9 +4,11 @@
 
 #include "msgsvc/bytes.h"
 #include "msgsvc/session.h"
+#include "msgsvc/smb.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,7 +44,8 @@ struct MessageAssembler {
 
 struct AssemblerStep {
     std::vector<uint8_t> reply;              // bare SMB reply; empty together with close
-    std::optional<ReceivedMessage> message;  // set when a message is complete
+    std::optional<ReceivedMessage> message;  // set when a message is complete; reply is then a success
+    SmbHeader request;                       // the header of the packet answered
     bool close = false;                      // the packet cannot be answered: drop the connection
 };
 
@@ -52,7 +55,8 @@ MessageAssembler make_assembler(const ReceiverLimits &limits = {});
 // - 0xD0 delivers at once; 0xD5 starts a sequence (discarding an unfinished one) and answers WordCount 1 with
 //   the group id; 0xD7 appends; 0xD6 delivers. Group ids in 0xD7/0xD6 are not checked.
 // - 0xD7/0xD6 outside a sequence: ERRDOS/87. Text beyond limits.max_text: ERRSRV/ERRnoroom, sequence dropped.
-// - A malformed message command: ERRDOS/87, sequence dropped. NEGOTIATE: see build_negotiate_reply.
+// - A malformed message command, or a From or To that is not a valid name (valid_message_name): ERRDOS/87,
+//   sequence dropped. NEGOTIATE: see build_negotiate_reply.
 //   Other commands: ERRSRV/64.
 // - A packet that is not a well-formed SMB1 request (bad header, lying WordCount/ByteCount, reply flag): close.
 AssemblerStep assemble_smb(MessageAssembler &a, ByteView smb);
@@ -69,20 +73,39 @@ struct ReceiverConn {
 
 ReceiverConn make_receiver(const ReceiverLimits &limits = {});
 
-struct ReceiverOutput {
-    std::vector<uint8_t> send;              // bytes to write back, in order
-    std::vector<ReceivedMessage> messages;  // completed messages, in order
-    bool close = false;                     // write `send`, then close the connection
+// What becomes of a complete message for one of our names; decided before its reply is written.
+enum class Verdict : uint8_t {
+    Deliver,  // success reply; the message is handed over
+    NoRoom,   // error reply ERRSRV/ERRnoroom: the sender learns that it was not delivered
+    Drop,     // no reply: the connection is closed
 };
 
-// Feeds bytes read from the connection. A session request is optional (plain TCP senders skip it); any called
-// name is accepted and answered positively, a malformed one gets negative response 0x82 and close. A second
-// session request, one after SMB traffic, an oversize or malformed frame, or a server-only packet type: close.
-// Keepalives are ignored. After close, further input is ignored. A message unfinished at close is lost.
-ReceiverOutput receiver_feed(ReceiverConn &c, ByteView in);
+struct ReceiverPolicy {
+    // Our names. A session request for any other name, or with another suffix than 0x03, is answered "called
+    // name not present" and the connection closed; a message to any other name is dropped (no reply, close).
+    // nullptr accepts every name.
+    const std::vector<std::string> *names = nullptr;
+    // Asked for every complete message to one of our names; empty: Deliver.
+    std::function<Verdict(const ReceivedMessage &)> admit;
+};
+
+struct ReceiverOutput {
+    std::vector<uint8_t> send;              // bytes to write back, in order
+    std::vector<ReceivedMessage> messages;  // delivered messages, in order
+    bool close = false;                     // write `send`, then close the connection
+    std::string refused;                    // what a refusal for a name not ours was, for the log; else empty
+};
+
+// Feeds bytes read from the connection. A session request is optional (plain TCP senders skip it); every
+// session request is checked against policy.names, and a malformed one gets negative response 0x82 and close.
+// A second session request, one after SMB traffic, an oversize or malformed frame, or a server-only packet
+// type: close. Keepalives are ignored. After close, further input is ignored. A message unfinished at close
+// is lost.
+ReceiverOutput receiver_feed(ReceiverConn &c, ByteView in, const ReceiverPolicy &policy = {});
 
 // Display form of a received text: 0x14, CR LF, LF CR, lone LF and lone CR become CR LF; NUL bytes are removed
-// (trailing padding and embedded ones alike). Other bytes, OEM included, are kept.
+// (trailing padding and embedded ones alike); other control characters but TAB become '?'. Other bytes, OEM
+// included, are kept.
 std::string normalize_message_text(std::string_view raw);
 
 } // namespace msgsvc

@@ -8,6 +8,9 @@ set(MSGSVC_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/nbns.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lmhosts.cpp
   ${CMAKE_CURRENT_LIST_DIR}/policy.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/config.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/outbox.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/wins.cpp
 )
 set(MSGSVC_WIN32_SOURCES
 )

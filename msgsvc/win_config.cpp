@@ -1,11 +1,8 @@
 // win_config.cpp - msgsvc.ini reading, the service log and small Winsock helpers.
 #include "msgsvc/win_config.h"
 
-#include "msgsvc/lmhosts.h"
-
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace msgsvc {
@@ -27,79 +24,54 @@ CRITICAL_SECTION *log_lock()
     return &g_log_lock;
 }
 
-std::string read_string(const std::string &ini, const char *section, const char *key, const char *fallback)
+// Reads the file's text into text (left empty when there is no file; a UTF-16 file becomes ANSI); false with
+// error set when it exists but cannot be read.
+bool read_ini_text(const std::string &path, std::string &text, std::string &error)
 {
-    char buf[2048];
-    GetPrivateProfileStringA(section, key, fallback, buf, sizeof buf, ini.c_str());
-    std::string s = buf;
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.pop_back();
-    std::size_t b = 0;
-    while (b < s.size() && (s[b] == ' ' || s[b] == '\t'))
-        ++b;
-    return s.substr(b);
-}
-
-unsigned read_number(const std::string &ini, const char *section, const char *key, unsigned fallback,
-                     unsigned low, unsigned high)
-{
-    const std::string s = read_string(ini, section, key, "");
-    if (s.empty())
-        return fallback;
-    char *end = nullptr;
-    const unsigned long v = std::strtoul(s.c_str(), &end, 10);
-    if (*end || v < low || v > high)
-        return fallback;
-    return static_cast<unsigned>(v);
-}
-
-bool read_flag(const std::string &ini, const char *section, const char *key, bool fallback)
-{
-    const std::string s = read_string(ini, section, key, "");
-    if (s.empty())
-        return fallback;
-    const char c = s[0];
-    if (c == '1' || c == 'y' || c == 'Y' || c == 't' || c == 'T' || s == "on" || s == "ON")
-        return true;
-    if (c == '0' || c == 'n' || c == 'N' || c == 'f' || c == 'F' || s == "off" || s == "OFF")
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) {
+        const DWORD e = GetLastError();
+        if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND)
+            return true;
+        error = "cannot be read (error " + std::to_string(e) + ")";
         return false;
-    return fallback;
-}
-
-std::vector<std::string> split_list(const std::string &s)
-{
-    std::vector<std::string> out;
-    std::string cur;
-    for (char c : s + ",") {
-        if (c == ',' || c == ';' || c == ' ' || c == '\t') {
-            if (!cur.empty())
-                out.push_back(cur);
-            cur.clear();
-        } else {
-            cur += c;
-        }
     }
-    return out;
+    text.resize(kMaxConfigText + 1);
+    DWORD got = 0;
+    const BOOL ok = ReadFile(f, &text[0], static_cast<DWORD>(text.size()), &got, nullptr);
+    CloseHandle(f);
+    if (!ok) {
+        error = "cannot be read (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    if (got > kMaxConfigText) {
+        error = "is longer than " + std::to_string(kMaxConfigText) + " bytes";
+        return false;
+    }
+    text.resize(got);
+    if (text.size() >= 2 && text[0] == '\xFF' && text[1] == '\xFE') {
+        const int units = static_cast<int>((text.size() - 2) / 2);
+        std::wstring wide(static_cast<std::size_t>(units), L'\0');
+        std::memcpy(&wide[0], text.data() + 2, wide.size() * 2);
+        const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+        text.assign(static_cast<std::size_t>(n), '\0');
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), units, &text[0], n, nullptr, nullptr);
+    }
+    return true;
 }
 
-bool absolute(const std::string &p)
+// A name from the system when msgsvc.ini gives none: NetBIOS names are 15 characters at most.
+std::string system_name(BOOL (WINAPI *get)(LPSTR, LPDWORD))
 {
-    return (p.size() > 1 && p[1] == ':') || (!p.empty() && (p[0] == '\\' || p[0] == '/'));
+    char buf[256] = "";
+    DWORD n = sizeof buf;
+    if (!get(buf, &n))
+        return "";
+    return std::string(buf).substr(0, kNameBytes);
 }
 
 } // namespace
-
-std::vector<std::string> ServiceConfig::names() const
-{
-    std::vector<std::string> out;
-    for (const std::string *n : {&user, &computer})
-        if (!n->empty())
-            out.push_back(*n);
-    for (const std::string &a : aliases)
-        if (!a.empty())
-            out.push_back(a);
-    return out;
-}
 
 std::string module_dir(HMODULE module)
 {
@@ -126,78 +98,30 @@ std::string oem_to_ansi(const std::string &s)
     return out;
 }
 
-ServiceConfig load_config(const std::string &ini_path)
+LoadedConfig load_config_checked(const std::string &ini_path)
 {
-    ServiceConfig c;
+    LoadedConfig l;
+    ServiceConfig &c = l.cfg;
     c.ini_path = ini_path;
     const std::size_t slash = ini_path.find_last_of("\\/");
     c.dir = slash == std::string::npos ? std::string(".\\") : ini_path.substr(0, slash + 1);
-    const std::string &ini = ini_path;
-
-    const std::string address = read_string(ini, "service", "address", "");
-    if (!address.empty() && address != "*" && address != "0.0.0.0") {
-        const auto a = parse_ipv4(address);
-        c.address = a ? *a : 0x7F000001;  // an unreadable address keeps the service on loopback
-    }
-    c.port = static_cast<uint16_t>(read_number(ini, "service", "port", 139, 1, 65535));
-
-    char buf[256];
-    DWORD n = sizeof buf;
-    c.user = read_string(ini, "service", "user", "");
-    if (c.user.empty() && GetUserNameA(buf, &n))
-        c.user = buf;
-    n = sizeof buf;
-    c.computer = read_string(ini, "service", "computer", "");
-    if (c.computer.empty() && GetComputerNameA(buf, &n))
-        c.computer = buf;
+    std::string text, error;
+    if (read_ini_text(ini_path, text, error))
+        l.errors = parse_config(text, c);
+    else
+        l.errors.push_back(error);
+    if (c.user.empty())
+        c.user = system_name(GetUserNameA);
+    if (c.computer.empty())
+        c.computer = system_name(GetComputerNameA);
     c.user = ansi_to_oem(c.user);
     c.computer = ansi_to_oem(c.computer);
-    for (const std::string &a : split_list(read_string(ini, "service", "names", "")))
-        c.aliases.push_back(ansi_to_oem(a));
-
-    const std::string allow = read_string(ini, "service", "allow", "");
-    if (allow.empty()) {
-        c.allow = default_networks();
-    } else if (auto nets = parse_networks(allow)) {
-        c.allow = *nets;
-    } else {
-        c.allow_valid = false;
-    }
-    c.rate = read_number(ini, "service", "rate", 10, 0, 100000);
-    c.connections = read_number(ini, "service", "connections", 32, 1, 200);
-    c.idle_ms = read_number(ini, "service", "idle", 5, 1, 3600) * 1000;
-    c.session_ms = read_number(ini, "service", "session", 30, 1, 3600) * 1000;
-    c.popups = read_number(ini, "service", "popups", 64, 1, 1000);
-    c.name_service = read_flag(ini, "service", "nameservice", true);
-    c.name_port = static_cast<uint16_t>(read_number(ini, "service", "nameport", 137, 1, 65535));
-    std::string log = read_string(ini, "service", "log", "msgsvc.log");
-    if (!log.empty() && log != "-")
-        c.log_path = absolute(log) ? log : c.dir + log;
-
-    std::string lm = read_string(ini, "resolve", "lmhosts", "lmhosts");
-    if (!lm.empty())
-        c.lmhosts_path = absolute(lm) ? lm : c.dir + lm;
-    for (const std::string &item : split_list(read_string(ini, "resolve", "nameservers", ""))) {
-        const std::size_t colon = item.find(':');
-        const auto ip = parse_ipv4(item.substr(0, colon));
-        if (!ip)
-            continue;
-        Endpoint e{*ip, c.name_port};
-        if (colon != std::string::npos) {
-            const unsigned long p = std::strtoul(item.c_str() + colon + 1, nullptr, 10);
-            if (p == 0 || p > 65535)
-                continue;
-            e.port = static_cast<uint16_t>(p);
-        }
-        c.name_servers.push_back(e);
-    }
-    c.broadcast = read_flag(ini, "resolve", "broadcast", true);
-    c.dns = read_flag(ini, "resolve", "dns", true);
-    c.timeout_ms = read_number(ini, "resolve", "timeout", 3000, 50, 30000);
-    const std::string style = read_string(ini, "resolve", "style", "multi");
-    c.style = style == "single" ? SendStyle::SingleWhenShort : SendStyle::MultiBlock;
-    return c;
+    for (std::string &a : c.aliases)
+        a = ansi_to_oem(a);
+    return l;
 }
+
+ServiceConfig load_config(const std::string &ini_path) { return load_config_checked(ini_path).cfg; }
 
 void log_line(const ServiceConfig &cfg, const char *fmt, ...)
 {
@@ -208,18 +132,30 @@ void log_line(const ServiceConfig &cfg, const char *fmt, ...)
     va_end(args);
     SYSTEMTIME t;
     GetLocalTime(&t);
-    char line[1100];
-    std::snprintf(line, sizeof line, "%04u-%02u-%02u %02u:%02u:%02u.%03u [%lu] %s\r\n", t.wYear, t.wMonth, t.wDay,
-                  t.wHour, t.wMinute, t.wSecond, t.wMilliseconds, GetCurrentProcessId(), text);
-    OutputDebugStringA(line);
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u [%lu] ", t.wYear, t.wMonth, t.wDay,
+                  t.wHour, t.wMinute, t.wSecond, t.wMilliseconds, GetCurrentProcessId());
+    const std::string line = stamp + escape_controls(text) + "\r\n";
+    OutputDebugStringA(line.c_str());
     if (cfg.log_path.empty())
         return;
     EnterCriticalSection(log_lock());
-    HANDLE f = CreateFileA(cfg.log_path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const auto open = [&] {
+        return CreateFileA(cfg.log_path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    HANDLE f = open();
+    LARGE_INTEGER size;
+    if (f != INVALID_HANDLE_VALUE && GetFileSizeEx(f, &size) &&
+        static_cast<uint64_t>(size.QuadPart) + line.size() > uint64_t(cfg.log_kb) * 1024) {
+        // When another process holds the file without sharing its deletion, the next line tries again.
+        CloseHandle(f);
+        MoveFileExA(cfg.log_path.c_str(), (cfg.log_path + ".1").c_str(), MOVEFILE_REPLACE_EXISTING);
+        f = open();
+    }
     if (f != INVALID_HANDLE_VALUE) {
         DWORD written = 0;
-        WriteFile(f, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
+        WriteFile(f, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
         CloseHandle(f);
     }
     LeaveCriticalSection(log_lock());

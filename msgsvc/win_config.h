@@ -9,8 +9,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include "msgsvc/policy.h"
-#include "msgsvc/sender.h"
+#include "msgsvc/config.h"
 
 #include <cstdint>
 #include <string>
@@ -18,53 +17,23 @@
 
 namespace msgsvc {
 
-struct Endpoint {
-    uint32_t ipv4 = 0;  // host order
-    uint16_t port = 0;
+// Reads ini_path (see parse_config); a missing file keeps every default. The user and computer names default
+// to GetUserNameA and GetComputerNameA (cut to 15 characters, as NetBIOS names are); all names are converted
+// to the OEM code page. What does not parse or fit is listed in `errors`, the rest is read.
+struct LoadedConfig {
+    ServiceConfig cfg;
+    std::vector<std::string> errors;  // each "line N: ..." or a reading failure; the service does not start
 };
-
-// Every setting with its default; see the README's section on the message service for the INI keys.
-struct ServiceConfig {
-    std::string ini_path;  // the file read (it may not exist: then every default holds)
-    std::string dir;       // its directory, with a trailing backslash; relative paths below start here
-
-    // [service]
-    uint32_t address = 0;     // listening address; 0 = every local address
-    uint16_t port = 139;      // session service port, also the port messages are sent to
-    std::string user;         // messenger names (OEM): the user's, the computer's and any others
-    std::string computer;
-    std::vector<std::string> aliases;
-    std::vector<Network> allow;  // source networks whose sessions are accepted
-    bool allow_valid = true;     // false when allow= did not parse: then nothing is accepted
-    unsigned rate = 10;          // messages per source per minute
-    unsigned connections = 32;   // simultaneous connections
-    unsigned idle_ms = 5000;     // a connection silent this long is closed
-    unsigned session_ms = 30000; // no connection lives longer
-    unsigned popups = 64;        // popups open at once; messages beyond are logged and dropped
-    bool name_service = true;    // answer name queries for our names on UDP 137
-    uint16_t name_port = 137;
-    std::string log_path;        // empty: OutputDebugString only
-
-    // [resolve]
-    std::string lmhosts_path;
-    std::vector<Endpoint> name_servers;
-    bool broadcast = true;
-    bool dns = true;
-    unsigned timeout_ms = 3000;  // every network wait of one send
-    SendStyle style = SendStyle::MultiBlock;
-
-    // Our names, in the order user, computer, aliases (empty ones left out).
-    std::vector<std::string> names() const;
-};
-
-// Reads ini_path; a missing file or key keeps the default. Names default to GetUserNameA and
-// GetComputerNameA, converted to the OEM code page.
+LoadedConfig load_config_checked(const std::string &ini_path);
+// The same, for readers that go on with the defaults of what does not parse (the sending DLL).
 ServiceConfig load_config(const std::string &ini_path);
 
 // Directory of a module (nullptr: the program), with a trailing backslash.
 std::string module_dir(HMODULE module);
 
-// Appends one time-stamped line to the log file (when configured) and to the debugger output.
+// Appends one time-stamped line to the log file (when configured) and to the debugger output. Control
+// characters in the text are escaped (escape_controls), so that one call is one line. A log that would pass
+// cfg.log_kb is first renamed to <log>.1, replacing the one before.
 void log_line(const ServiceConfig &cfg, const char *fmt, ...);
 
 // "a.b.c.d" of a host-order address.

@@ -31,6 +31,7 @@ nameservice=no
 user=BENCH
 rate=100000
 connections=64
+persource=64
 popups=1000
 log=-
 [resolve]
@@ -39,7 +40,7 @@ broadcast=no
 dns=no
 EOF
 printf '127.0.0.2 BENCH\n' >"$APP/lmhosts"
-"$WINE64" 'C:\tolvik\msgsvc.exe' >/dev/null 2>&1 &
+"$WINE64" 'C:\tolvik\msgsvc.exe' --quiet >/dev/null 2>&1 &
 # Without a log the service is ready when its port answers.
 for i in $(seq 1 100); do
     (exec 3<>/dev/tcp/127.0.0.2/$PORT) 2>/dev/null && break

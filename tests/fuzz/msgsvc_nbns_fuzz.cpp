@@ -1,6 +1,8 @@
-// Fuzz target: hostile UDP 137 datagrams against the name query parsers; what parses must rebuild identically.
+// Fuzz target: hostile UDP 137 datagrams against the name query parsers (what parses must rebuild identically)
+// and against the WINS registration schedule (only the asked server's answer settles a request).
 #include "msgsvc/nbname.h"
 #include "msgsvc/nbns.h"
+#include "msgsvc/wins.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -67,6 +69,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
         } else {
             require(r->addresses.empty());
         }
+    }
+
+    if (const auto r = parse_name_service_reply(in)) {
+        require(r->opcode >= 5 && r->opcode <= 9 && r->opcode == ((get_be16(data + 2) & kNbnsOpcodeMask) >> 11));
+        std::vector<WinsName> names = wins_names({"BOB"}, {{1, 137}}, [](const Endpoint &) { return 2u; }, 0);
+        wins_due(names, 0, [&] { return r->transaction_id; });
+        require(!wins_reply(names, {1, 138}, in, 1) && names[0].waiting);
+        const auto note = wins_reply(names, {1, 137}, in, 1);
+        require(note.has_value() == (r->opcode != kNbnsOpcodeWack) && names[0].waiting == !note);
+        require(!note || (note->event == WinsEvent::Registered) == (r->rcode == 0));
+        require(names[0].registered == (note && r->rcode == 0));
     }
     return 0;
 }

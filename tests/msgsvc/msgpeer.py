@@ -4,19 +4,25 @@
   send    HOST PORT TO [--from F] [--text T] [--bind SRC] [--no-session]
           sends one message (session request, then 0xD5/0xD7.../0xD6); exit 0 when every reply is a success
   refused HOST PORT [--bind SRC]
-          exit 0 when the service closes a new connection without answering a session request
-  hostile HOST PORT NAME
-          malformed, lying, silent, slow and flooding clients; then one proper message from "hostile" with the
-          text "still up"; prints "ok"/"not ok" lines, exit status = number of failures
+          exit 0 when the service closes a new connection without answering a session request (a service
+          that neither answers nor closes is not refusing: exit 1)
+  hostile HOST PORT NAME [--log FILE] [--per-source N]
+          malformed, lying, forging, silent, slow, flooding and non-reading clients; during the flood one proper
+          message from "hostile" with the text "still up" from another source address; prints "ok"/"not ok"
+          lines, exit status = number of failures. FILE is the service's log (its growth under a flood is
+          checked), N its connection limit per source address (default 4).
 
 Every wait is bounded; traffic goes only to the HOST given (the tests use 127.0.0.0/8 only).
 """
+import os
 import socket
 import struct
 import sys
+import threading
 import time
 
 WAIT = 15.0  # generous bound for anything the service should do "at once" or after its time-outs
+TIMEOUT = object()  # what read_frame returns when nothing came within the bound: neither a frame nor a close
 
 
 def encode_name(name, suffix):
@@ -60,7 +66,7 @@ def connect(host, port, bind=None):
 
 
 def read_frame(s):
-    """One session frame as (type, payload); None when the peer closed or reset."""
+    """One session frame as (type, payload); None when the peer closed or reset; TIMEOUT when it did neither."""
     try:
         head = b""
         while len(head) < 4:
@@ -76,7 +82,9 @@ def read_frame(s):
                 return None
             body += chunk
         return head[0], body
-    except (ConnectionError, socket.timeout, OSError):
+    except socket.timeout:
+        return TIMEOUT
+    except OSError:
         return None
 
 
@@ -105,8 +113,8 @@ def send_message(host, port, to, sender="msgpeer", text="hello", bind=None, sess
         if session:
             s.sendall(session_request(to))
             r = read_frame(s)
-            if r is None:
-                return "closed before the session answer"
+            if r is None or r is TIMEOUT:
+                return "no session answer"
             if r[0] != 0x82:
                 return "session refused %s" % r[1].hex()
         steps = [start(sender.encode(), to.encode())]
@@ -116,8 +124,8 @@ def send_message(host, port, to, sender="msgpeer", text="hello", bind=None, sess
         for step in steps:
             s.sendall(step)
             r = read_frame(s)
-            if r is None:
-                return "closed"
+            if r is None or r is TIMEOUT:
+                return "no reply"
             if smb_status(r[1]) != 0:
                 return "smb error %08x" % smb_status(r[1])
         return "ok"
@@ -137,7 +145,7 @@ class Checks:
             self.failed += 1
 
 
-def hostile(host, port, name):
+def hostile(host, port, name, log=None, per_source=4):
     c = Checks()
     to = name.encode()
 
@@ -151,8 +159,8 @@ def hostile(host, port, name):
             s.sendall(data)
             while True:  # replies the service still sends are fine; it must end the connection
                 r = read_frame(s)
-                if r is None:
-                    return True
+                if r is None or r is TIMEOUT:
+                    return r is None
         finally:
             s.close()
 
@@ -166,7 +174,7 @@ def hostile(host, port, name):
                 read_frame(s)
             s.sendall(data)
             r = read_frame(s)
-            return r is not None and r[0] == 0 and smb_status(r[1]) not in (None, 0)
+            return isinstance(r, tuple) and r[0] == 0 and smb_status(r[1]) not in (None, 0)
         finally:
             s.close()
 
@@ -213,7 +221,7 @@ def hostile(host, port, name):
     for _ in range(60):
         s.sendall(text_block(b"never shown: too long " * 5))
         r = read_frame(s)
-        if r is None or smb_status(r[1]) != 0:
+        if r is None or (isinstance(r, tuple) and smb_status(r[1]) != 0):
             refused = True
             break
     c.check("a message of more than 3200 bytes is refused", refused)
@@ -252,31 +260,117 @@ def hostile(host, port, name):
     c.check("a sender that dribbles one byte a second is cut off by the session limit", gone)
     s.close()
 
+    # Faults of a service that trusts its peers too much, one case each.
+    c.check("forged headers: a From with CR LF and a To padded past 15 characters are refused",
+            send_message(host, port, name, sender="BOSS to %s on 01.01.2030 09:00\r\n\r\n" % name,
+                         text="never shown: forged From") != "ok"
+            and send_message(host, port, name + " " * 12 + "\r\nX", sender="hostile",
+                             text="never shown: forged To") != "ok")
+    s = connect(host, port)
+    s.sendall(struct.pack(">BBH", 0x85, 0, 0) + session_request("NOT" + name))
+    c.check("gate: after a keepalive, a session request for a name not ours is refused",
+            read_frame(s) == (0x83, b"\x82"))
+    s.close()
+    if log:
+        before = os.path.getsize(log)
+        for i in range(500):
+            s = connect(host, port)
+            s.sendall(session_request("GHOST\r\nFORGED" if i == 0 else "GHOST%d" % i))
+            read_frame(s)
+            s.close()
+        grown = os.path.getsize(log) - before
+        with open(log, "rb") as f:
+            forged = [line for line in f if line.startswith(b"FORGED")]
+        c.check("log: 500 refused sessions add at most 16 KB (%d bytes) and split no line" % grown,
+                grown <= 16384 and not forged)
+    worst = stalled_reply_wait(host, port, name)
+    c.check("slow readers: 12 connections that never read their replies leave another client's replies "
+            "prompt (worst wait %.2f s)" % worst, worst < 2.0)
+
+    # A flood from one source keeps its share of the slots and no more; another source is still served.
     flood = []
     for _ in range(100):
         try:
             flood.append(connect(host, port))
         except OSError:
             pass
-    c.check("100 connections at once are taken or refused (%d connected)" % len(flood), len(flood) > 0)
-    time.sleep(1.0)
-    still_open = 0
-    for s in flood:
-        s.setblocking(False)
-        try:
-            if s.recv(1) != b"":
-                still_open += 1
-        except BlockingIOError:
-            still_open += 1
-        except OSError:
-            pass
-    c.check("at most 32 of them are kept (%d kept)" % still_open, still_open <= 32)
+    deadline = time.monotonic() + WAIT
+    kept = open_count(flood)
+    while kept > per_source and time.monotonic() < deadline:
+        time.sleep(0.05)
+        kept = open_count(flood)
+    c.check("flood: of 100 connections from one source exactly %d are kept (%d kept)" % (per_source, kept),
+            kept == per_source)
+    c.check("flood: meanwhile a proper message from another source is delivered",
+            send_message(host, port, name, sender="hostile", text="still up", bind="127.0.0.9") == "ok")
     for s in flood:
         s.close()
-    time.sleep(0.5)
-    c.check("the service still delivers a proper message",
-            send_message(host, port, name, sender="hostile", text="still up") == "ok")
     return c.failed
+
+
+def open_count(socks):
+    """How many of the connections the service has not closed."""
+    n = 0
+    for s in socks:
+        s.setblocking(False)
+        try:
+            n += s.recv(1) != b""
+        except BlockingIOError:
+            n += 1
+        except OSError:
+            pass
+    return n
+
+
+def stalled_reply_wait(host, port, name, seconds=6.0):
+    """Worst reply wait of a client, probing for `seconds`, while 12 others (each from its own address) keep
+    sending requests and never read the replies."""
+    stuffers = []
+    for i in range(12):
+        s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+        s.bind(("127.0.0.%d" % (20 + i), 0))
+        s.settimeout(WAIT)
+        s.connect((host, port))
+        s.sendall(session_request(name))
+        s.setblocking(False)
+        stuffers.append(s)
+    stop = threading.Event()
+
+    def stuff():
+        burst = frame(smb(0x2E)) * 1024  # an unknown command: one error reply each
+        while not stop.is_set():
+            sent = 0
+            for s in stuffers:
+                try:
+                    sent += s.send(burst)
+                except OSError:  # full, or closed by the service
+                    pass
+            if not sent:
+                stop.wait(0.01)
+
+    pusher = threading.Thread(target=stuff)
+    pusher.start()
+    worst = 0.0
+    try:
+        end_at = time.monotonic() + seconds
+        while time.monotonic() < end_at:
+            s = connect(host, port, "127.0.0.10")
+            try:
+                for step in (session_request(name), start(b"hostile", name.encode()),
+                             text_block(b"never shown: probe")):
+                    began = time.monotonic()
+                    s.sendall(step)
+                    r = read_frame(s)
+                    worst = max(worst, time.monotonic() - began if isinstance(r, tuple) else WAIT)
+            finally:
+                s.close()
+    finally:
+        stop.set()
+        pusher.join()
+        for s in stuffers:
+            s.close()
+    return worst
 
 
 def main(argv):
@@ -284,7 +378,7 @@ def main(argv):
         print(__doc__)
         return 2
     cmd, host, port = argv[0], argv[1], int(argv[2])
-    opts = {"--from": "msgpeer", "--text": "hello", "--bind": None}
+    opts = {"--from": "msgpeer", "--text": "hello", "--bind": None, "--log": None, "--per-source": "4"}
     session = "--no-session" not in argv
     rest = [a for a in argv[3:] if a != "--no-session"]
     positional = []
@@ -303,9 +397,9 @@ def main(argv):
     if cmd == "refused":
         s = connect(host, port, opts["--bind"])
         s.sendall(session_request("ANY"))
-        return 0 if read_frame(s) is None else 1
+        return 0 if read_frame(s) is None else 1  # a frame, or a time-out: not refused
     if cmd == "hostile":
-        return hostile(host, port, positional[0])
+        return hostile(host, port, positional[0], opts["--log"], int(opts["--per-source"]))
     print(__doc__)
     return 2
 

@@ -16,6 +16,7 @@ ROOT=$(cd "$HERE/../.." && pwd)
 WORK=$(mktemp -d /tmp/tolvik-interop.XXXXXX)
 PREFIXES=()
 SMBD_PID=
+NMBD_PID=
 PASSED=0
 FAILED=0
 # Wine binds a UDP socket for a local address to 0.0.0.0 (to let broadcasts in), so two services on one
@@ -28,10 +29,19 @@ PORT=$(python3 "$HERE/../free_port.py" tcp 127.0.0.2,127.0.0.3,127.0.0.4,127.0.0
     { echo "not ok - no free session or name port on 127.0.0.2 to 127.0.0.5"; exit 1; }
 BOB_NAMEPORT=$((NAMEPORT + 1000))
 
+# The private nmbd of the WINS cases: its own process group, so that its helper process ends with it.
+nmbd_stop() {
+    [ -n "$NMBD_PID" ] || return 0
+    kill -- -"$NMBD_PID" 2>/dev/null || kill "$NMBD_PID" 2>/dev/null
+    wait "$NMBD_PID" 2>/dev/null
+    NMBD_PID=
+}
+
 cleanup() {
     local p
     for p in "${PREFIXES[@]}"; do WINEPREFIX=$p "$WINESERVER64" -k >/dev/null 2>&1 || true; done
     if [ -n "$SMBD_PID" ]; then kill "$SMBD_PID" 2>/dev/null; wait "$SMBD_PID" 2>/dev/null; fi
+    nmbd_stop
     WINEPREFIX= tolvik_wine_stop
     if [ -n "${INTEROP_KEEP:-}" ]; then echo "kept $WORK"; else rm -rf "$WORK"; fi
 }
@@ -91,13 +101,15 @@ service_start() {
     local p log
     p=$(prefix_of "$1")
     log=$p/drive_c/tolvik/msgsvc.log
-    local before=0
-    [ -f "$log" ] && before=$(grep -c 'listening on\|cannot listen' "$log")
-    WINEPREFIX=$p "$WINE64" 'C:\tolvik\msgsvc.exe' >/dev/null 2>&1 &
+    # Start lines, counted over the log and its predecessor (the service may rename a full log as it starts).
+    starts() { cat "$log.1" "$log" 2>/dev/null | grep 'listening on\|cannot start'; }
+    local before
+    before=$(starts | wc -l)
+    WINEPREFIX=$p "$WINE64" 'C:\tolvik\msgsvc.exe' --quiet >/dev/null 2>&1 &
     local i
     for i in $(seq 1 300); do
-        if [ -f "$log" ] && [ "$(grep -c 'listening on\|cannot listen' "$log")" -gt "$before" ]; then
-            tail -n 1 "$log" | grep -q 'listening on' && return 0
+        if [ "$(starts | wc -l)" -gt "$before" ]; then
+            starts | tail -n 1 | grep -q 'listening on' && return 0
             cat "$log" >&2
             return 1
         fi
@@ -175,11 +187,12 @@ check "BOB's service logged the refused session for GHOST" logged BOB 'called na
 check "nothing arrived for the names no one owns" expect_messages BOB
 
 # ---- Samba as a peer ---------------------------------------------------------------------------------------
-# smbclient_send NAME IP TEXT: smbclient -M as user carol from computer SAMBAPC; its SMB-level failures go to
-# stderr with exit code 0, so any output but the prompt is a failure.
+# smbclient_send NAME IP TEXT: smbclient -M as user carol from computer SAMBAPC (text in SMB_DOS_CHARSET when
+# set, else CP850); its SMB-level failures go to stderr with exit code 0, so any output but the prompt is a failure.
 smbclient_send() {
     local out rc
-    out=$(printf '%s' "$3" | timeout 30 smbclient -s /dev/null -M "$1" -I "$2" -p "$PORT" -U carol -N -n SAMBAPC 2>&1)
+    out=$(printf '%s' "$3" | timeout 30 smbclient -s /dev/null ${SMB_DOS_CHARSET:+--option="dos charset=$SMB_DOS_CHARSET"} \
+        -M "$1" -I "$2" -p "$PORT" -U carol -N -n SAMBAPC 2>&1)
     rc=$?
     out=$(echo "$out" | grep -v '^Type your message')
     [ $rc -eq 0 ] && [ -z "$out" ] && return 0
@@ -271,15 +284,20 @@ if locale -a 2>/dev/null | grep -qix 'ru_RU.cp1251'; then
     check "ALICE sends to IVAN" send_from ALICE IVAN 'Hello Ivan' Done
     if command -v smbclient >/dev/null; then
         check "smbclient -M sends to IVAN" smbclient_send IVAN 127.0.0.5 'Privet'
-        check "IVAN's Tolvik files both under the Russian header" \
-            ru expect_messages IVAN "ALICE${TAB}IVAN${TAB}Hello Ivan" "carol${TAB}IVAN${TAB}Privet"
+        # Cyrillic goes out in the OEM code page (866) and comes back in the ANSI one (1251).
+        RU_TEXT=$(printf '\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82, \xd0\x98\xd0\xb2\xd0\xb0\xd0\xbd')
+        cp866_send() { SMB_DOS_CHARSET=CP866 smbclient_send "$@"; }
+        check "smbclient -M sends Cyrillic to IVAN in code page 866" cp866_send IVAN 127.0.0.5 "$RU_TEXT"
+        check "IVAN's Tolvik files all three under the Russian header" \
+            ru expect_messages IVAN "ALICE${TAB}IVAN${TAB}Hello Ivan" "carol${TAB}IVAN${TAB}Privet" \
+            "carol${TAB}IVAN${TAB}$(printf '%s' "$RU_TEXT" | iconv -f UTF-8 -t CP1251)"
     fi
 else
     not_ok "Russian system: the ru_RU.CP1251 locale is missing (scripts/deps.sh generates it)"
 fi
 
 # ---- Hostile peers -----------------------------------------------------------------------------------------
-hostile_out=$(python3 "$HERE/msgpeer.py" hostile 127.0.0.3 "$PORT" BOB 2>&1)
+hostile_out=$(python3 "$HERE/msgpeer.py" hostile 127.0.0.3 "$PORT" BOB --log "$(prefix_of BOB)/drive_c/tolvik/msgsvc.log" 2>&1)
 while IFS= read -r line; do
     case $line in
         "ok - "*) ok "hostile: ${line#ok - }" ;;
@@ -302,6 +320,104 @@ check "a third message within the minute is refused" \
 check "... and logged" logged BOB 'refused 127.0.0.2:[0-9]*: over its message rate'
 check "BOB's Tolvik files the two messages within the rate only" \
     expect_messages BOB "ALICE${TAB}BOB${TAB}rate one" "ALICE${TAB}BOB${TAB}rate two"
+
+# ---- Configuration and popup room --------------------------------------------------------------------------
+# peer_says RESULT ARGS...: msgpeer sends one message to BOB from 127.0.0.1 and reports RESULT.
+peer_says() {
+    local want=$1 out
+    shift
+    out=$(python3 "$HERE/msgpeer.py" send 127.0.0.3 "$PORT" BOB --from hostile "$@" 2>&1)
+    [ "$out" = "$want" ] && return 0
+    echo "msgpeer: $out" >&2
+    return 1
+}
+# service_fails_start NAME PATTERN: the service does not start, and its log says why.
+service_fails_start() {
+    service_start "$1" 2>/dev/null && return 1
+    logged "$1" "$2"
+}
+NOROOM="smb error 00530002"
+# 2037 bytes of addresses and blanks, then a /32: read into 2048 bytes it would end in 96.0.0.1/3, which holds 127.x.
+LONG_ALLOW="$(printf '127.0.0.2,%.0s' $(seq 1 203))       96.0.0.1/32"
+service_stop BOB
+NAMESERVERS=127.0.0.2:$NAMEPORT NAMEPORT_OF=$BOB_NAMEPORT write_ini BOB 127.0.0.3 BOBPC "allow=$LONG_ALLOW"
+check "BOB's service restarts with a ${#LONG_ALLOW}-byte allow list" service_start BOB
+check "the whole list is read: a session from 127.0.0.3 is refused" \
+    python3 "$HERE/msgpeer.py" refused 127.0.0.3 "$PORT" --bind 127.0.0.3
+check "... and one from 127.0.0.2 is taken" peer_says ok --bind 127.0.0.2 --text 'allowed'
+service_stop BOB
+NAMESERVERS=127.0.0.2:$NAMEPORT NAMEPORT_OF=$BOB_NAMEPORT write_ini BOB 127.0.0.3 BOBPC 'rate=ten'
+check "a value that does not parse stops the service, and the log says which" \
+    service_fails_start BOB 'line [0-9]*: rate=ten: not a number from 0 to 100000'
+NAMESERVERS=127.0.0.2:$NAMEPORT NAMEPORT_OF=$BOB_NAMEPORT write_ini BOB 127.0.0.3 BOBPC $'popups=1\nlogsize=16'
+BOBLOG=$(prefix_of BOB)/drive_c/tolvik/msgsvc.log
+printf 'filler %.0s' $(seq 1 2500) >>"$BOBLOG"
+check "BOB's service restarts with room for one popup" service_start BOB
+rotated() { [ -f "$BOBLOG.1" ] && grep -q filler "$BOBLOG.1" && [ "$(stat -c %s "$BOBLOG")" -lt 16384 ]; }
+check "its log, past logsize, was renamed to msgsvc.log.1 and started afresh" rotated
+check "a text the popup cannot hold whole is refused" peer_says "$NOROOM" --text "$(printf 'x%.0s' $(seq 1 1000))"
+check "a second service on the same port says plainly that the port is in use" \
+    service_fails_start BOB 'cannot listen on TCP 127.0.0.3:[0-9]*: the port is in use by another program'
+check "... and the first one goes on" peer_says ok --text 'the one popup'
+check "while it is open, the next is refused" peer_says "$NOROOM" --text 'never shown: no room'
+check "BOB's Tolvik files the one message" expect_messages BOB "hostile${TAB}BOB${TAB}the one popup"
+
+# ---- WINS ------------------------------------------------------------------------------------------------
+# A private nmbd is the WINS server on 127.0.0.10 (127.0.0.0/8 is lo's network, so no address is added). It
+# binds 0.0.0.0:137 too: ALICE's service moves its name service to another port first. ALICE registers an
+# alias that only the WINS server knows; BOB, who knows only that server, sends to it.
+WINSDIR=$WORK/nmbd
+nmbd_start() {
+    local d=$WINSDIR i
+    mkdir -p "$d"/{run,lock,state,cache,private}
+    cat >"$d/smb.conf" <<NMBCONF
+[global]
+  netbios name = WINSHOST
+  workgroup = TOLVIKWG
+  wins support = yes
+  interfaces = 127.0.0.10/8
+  bind interfaces only = yes
+  pid directory = $d/run
+  lock directory = $d/lock
+  state directory = $d/state
+  cache directory = $d/cache
+  private dir = $d/private
+  log file = $d/log.nmbd
+  load printers = no
+NMBCONF
+    # Its own session and process group: the clean-up ends nmbd and its helper together.
+    setsid nmbd -F --no-process-group --debug-stdout -d 2 -s "$d/smb.conf" </dev/null >"$d/out.log" 2>&1 &
+    NMBD_PID=$!
+    for i in $(seq 1 150); do
+        wins_lookup WINSHOST 00 >/dev/null && return 0
+        kill -0 "$NMBD_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    tail -n 20 "$d/out.log" >&2
+    return 1
+}
+# wins_lookup NAME SUFFIX: asks the WINS server; prints "IP NAME<SUFFIX>" lines, status 1 when not found.
+wins_lookup() { nmblookup -s /dev/null -U 127.0.0.10 --recursion "$1#$2" 2>/dev/null | grep " $1<$2>"; }
+wins_has() { local i; for i in $(seq 1 100); do wins_lookup "$1" "$2" | grep -q "^$3 " && return 0; sleep 0.1; done; return 1; }
+wins_lacks() { ! wins_lookup "$1" "$2"; }
+if [ "$(id -u)" -ne 0 ]; then
+    echo "skip - WINS registration: nmbd and nmblookup need UDP port 137 (run as root)"
+elif ! command -v nmbd >/dev/null || ! command -v nmblookup >/dev/null; then
+    not_ok "WINS registration: nmbd and nmblookup are not installed (scripts/deps.sh installs them)"
+else
+    check "ALICE's service stops on request" service_stop ALICE
+    if check "a private nmbd serves WINS on 127.0.0.10" nmbd_start; then
+        NAMESERVERS=127.0.0.10:137 NAMEPORT_OF=$((NAMEPORT + 3000)) write_ini ALICE 127.0.0.2 ALICEPC 'names=WINSMATE'
+        check "ALICE's service restarts with the WINS server" service_start ALICE
+        check "the WINS server hands out ALICE's alias WINSMATE<03>" wins_has WINSMATE 03 127.0.0.2
+        NAMESERVERS=127.0.0.10:137 NAMEPORT_OF=$BOB_NAMEPORT write_ini BOB 127.0.0.3 BOBPC 'popups=1'
+        check "BOB, knowing only the WINS server, sends to WINSMATE" send_from BOB WINSMATE 'found through WINS' Done
+        check "ALICE's Tolvik files it" expect_messages ALICE "BOB${TAB}WINSMATE${TAB}found through WINS"
+        check "ALICE's service stops" service_stop ALICE
+        check "... and WINSMATE<03> is released" wins_lacks WINSMATE 03
+        nmbd_stop
+    fi
+fi
 
 echo "$PASSED passed, $FAILED failed"
 [ "$FAILED" -eq 0 ]

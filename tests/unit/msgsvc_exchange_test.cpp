@@ -62,7 +62,7 @@ TEST(msgsvcMessageText, NormalisesLineBreaksAndNuls)
         {"a\n\rb", "a\r\nb"},          {"a\rb", "a\r\nb"},            {"a\n\nb", "a\r\n\r\nb"},
         {"a\r\n\r\nb", "a\r\n\r\nb"},  {"a\r\n\nb", "a\r\n\r\nb"},    {std::string("hi\0\0", 4), "hi"},
         {std::string("\0", 1), ""},     {std::string("a\0b", 3), "ab"}, {"w\x94rld", "w\x94rld"},
-        {"\n", "\r\n"},                 {"", ""},
+        {"\n", "\r\n"},                 {"", ""},                        {"a\x07\x1b" "b\tc\x7F", "a??b\tc?"},
     };
     for (const Case &c : cases)
         EXPECT_EQ(normalize_message_text(c.raw), c.want) << c.raw;
@@ -145,6 +145,10 @@ TEST(msgsvcAssembler, RefusesOutOfSequenceOversizeAndUnknown)
          "t"},
         {"unknown command", {{build_smb(SmbHeader{0x2E}, {}, {}), dos_status(kErrSrv, kErrSrvUnknownCommand), false}},
          nullptr},
+        {"forged From", {{build_send_start(1, "BOSS to BOB on 01.01.2030 09:00\r\n\r\n", "b"), kNotStarted, false}},
+         nullptr},
+        {"To beyond 15 characters",
+         {{build_send_message(1, "a", "BOB" + std::string(12, ' ') + "\r\nX", "t"), kNotStarted, false}}, nullptr},
     };
     for (const Case &c : cases) {
         MessageAssembler a = make_assembler();
@@ -240,6 +244,49 @@ TEST(msgsvcReceiver, SessionLevelMisbehaviourCloses)
         EXPECT_EQ(out.send, c.sent) << c.what;
         out = receiver_feed(conn, frame(build_send_message(1, "a", "b", "c")));
         EXPECT_TRUE(out.send.empty() && out.messages.empty()) << c.what << ": input after close";
+    }
+}
+
+TEST(msgsvcReceiver, PolicyGatesEverySessionRequestAndDecidesBeforeTheReply)
+{
+    const std::vector<std::string> names = {"BOB"};
+    Verdict verdict = Verdict::Deliver;
+    const ReceiverPolicy policy{&names, [&](const ReceivedMessage &) { return verdict; }};
+    const auto request = [](const char *called, uint8_t suffix) {
+        return build_session_request({called, suffix}, {"PC", kSuffixWorkstation});
+    };
+    const auto refused = build_negative_response(kSessionCalledNotPresent);
+    struct Gate { const char *what; std::vector<uint8_t> bytes; std::vector<uint8_t> sent; };
+    const Gate gates[] = {
+        {"our name", request("bob", 0x03), build_positive_response()},
+        {"another name", request("NOTBOB", 0x03), refused},
+        {"another suffix", request("BOB", 0x20), refused},
+        {"a keepalive first", cat({build_keepalive(), request("NOTBOB", 0x03)}), refused},
+    };
+    for (const Gate &g : gates) {
+        ReceiverConn c = make_receiver();
+        const ReceiverOutput out = receiver_feed(c, g.bytes, policy);
+        EXPECT_EQ(out.send, g.sent) << g.what;
+        EXPECT_EQ(out.close, g.sent == refused) << g.what;
+        EXPECT_EQ(out.refused.empty(), g.sent != refused) << g.what;
+    }
+
+    SmbHeader single{kSmbSendMessage};
+    single.pid = 1;
+    struct Message { const char *what; Verdict verdict; const char *to; std::vector<uint8_t> sent; bool delivered; };
+    const Message messages[] = {
+        {"delivered", Verdict::Deliver, "BOB", frame(build_success_reply(single)), true},
+        {"no room", Verdict::NoRoom, "BOB", frame(build_error_reply(single, kErrSrv, kErrSrvNoRoom)), false},
+        {"dropped", Verdict::Drop, "BOB", {}, false},
+        {"not ours", Verdict::Deliver, "NOTBOB", {}, false},
+    };
+    for (const Message &m : messages) {
+        verdict = m.verdict;
+        ReceiverConn c = make_receiver();
+        const ReceiverOutput out = receiver_feed(c, frame(build_send_message(1, "a", m.to, "hi")), policy);
+        EXPECT_EQ(out.send, m.sent) << m.what;
+        EXPECT_EQ(out.messages.size(), m.delivered ? 1u : 0u) << m.what;
+        EXPECT_EQ(out.close, m.sent.empty()) << m.what;
     }
 }
 

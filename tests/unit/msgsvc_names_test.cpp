@@ -227,3 +227,41 @@ TEST(msgsvcLmhosts, LookupIsCaseInsensitiveAndHonoursSuffixes)
     for (const Case &c : cases)
         EXPECT_EQ(lmhosts_lookup(entries, c.name, c.suffix), c.want) << c.name;
 }
+
+TEST(msgsvcNameServer, BuildsKnownRequestsAndTheNegativeQueryAnswer)
+{
+    const std::string name = "20 \"FHEJEOFDENEBFEEFCACACACACACACAAD\" 00 00 20 00 01";  // WINSMATE<03>, NB, IN
+    const std::string record = " C0 0C 00 20 00 01";
+    const NbAddress a{0x6000, 0x7F000002};
+    EXPECT_EQ(build_name_request(NameOp::Register, 0x1234, {"winsmate", 3}, 259200, a),
+              hex("12 34 29 00 00 01 00 00 00 00 00 01 " + name + record + " 00 03 F4 80 00 06 60 00 7F 00 00 02"));
+    EXPECT_EQ(build_name_request(NameOp::Refresh, 0x1234, {"WINSMATE", 3}, 259200, a),
+              hex("12 34 40 00 00 01 00 00 00 00 00 01 " + name + record + " 00 03 F4 80 00 06 60 00 7F 00 00 02"));
+    EXPECT_EQ(build_name_request(NameOp::Release, 0x1234, {"WINSMATE", 3}, 0, a),
+              hex("12 34 30 00 00 01 00 00 00 00 00 01 " + name + record + " 00 00 00 00 00 06 60 00 7F 00 00 02"));
+    EXPECT_EQ(build_negative_name_query_response(7, {"WINSMATE", 3}),
+              hex("00 07 85 03 00 00 00 01 00 00 00 00 " + name + " 00 00 00 00 00 00"));
+}
+
+TEST(msgsvcNameServer, ParsesTheServersAnswers)
+{
+    const std::string answer = " 00 00 00 01 00 00 00 00 20 \"FHEJEOFDENEBFEEFCACACACACACACAAD\" 00 00 20 00 01";
+    struct Case { const char *what; std::vector<uint8_t> packet; uint8_t opcode, rcode; uint32_t ttl; };
+    const Case cases[] = {  // as nmbd sends them
+        {"granted", hex("BE 8B AD 80" + answer + " 00 00 54 60 00 06 60 00 7F 00 00 02"), 5, 0, 21600},
+        {"released", hex("65 74 B4 00" + answer + " 00 00 00 00 00 06 60 00 7F 00 00 02"), 6, 0, 0},
+        {"refused", hex("00 01 AD 86" + answer + " 00 00 00 00 00 06 60 00 7F 00 00 02"), 5, 6, 0},
+        {"wait", hex("00 02 BC 00" + answer + " 00 00 00 0F 00 02 29 00"), 7, 0, 15},
+        {"header only", hex("00 03 C5 80 00 00 00 00 00 00 00 00"), 8, 0, 0},
+    };
+    for (const Case &c : cases) {
+        const auto r = parse_name_service_reply(c.packet);
+        ASSERT_TRUE(r) << c.what;
+        EXPECT_EQ(r->opcode, c.opcode) << c.what;
+        EXPECT_EQ(r->rcode, c.rcode) << c.what;
+        EXPECT_EQ(r->ttl, c.ttl) << c.what;
+    }
+    EXPECT_FALSE(parse_name_service_reply(build_name_request(NameOp::Register, 1, {"A", 3}, 1, {})));  // a request
+    EXPECT_FALSE(parse_name_service_reply(hex("00 01 85 00 00 00 00 00 00 00 00 00")));  // a query answer
+    EXPECT_FALSE(parse_name_service_reply(hex("00 01 AD 80 00 00 00 00 00 00 00")));     // short
+}

@@ -1,7 +1,7 @@
-// Unit tests for the message service's admission rules (networks, rate, session gate) and popup text.
+// Unit tests for the message service's admission rules (networks, rate, connections, names), its log lines,
+// output queue and popup text.
+#include "msgsvc/outbox.h"
 #include "msgsvc/policy.h"
-
-#include "msgsvc/session.h"
 
 #include <gtest/gtest.h>
 
@@ -15,11 +15,6 @@ namespace {
 constexpr uint32_t ip(uint8_t a, uint8_t b, uint8_t c, uint8_t d)
 {
     return (uint32_t(a) << 24) | (uint32_t(b) << 16) | (uint32_t(c) << 8) | d;
-}
-
-std::vector<uint8_t> request_for(const std::string &called, uint8_t suffix)
-{
-    return build_session_request({called, suffix}, {"SENDERPC", kSuffixWorkstation});
 }
 
 } // namespace
@@ -105,45 +100,78 @@ TEST(MsgsvcRate, TrackedSourcesStayBoundedAndActiveOnesKeepTheirCount)
     EXPECT_FALSE(rate_admit(q, 3, 40)); // source 3 is still counted
 }
 
-TEST(MsgsvcGate, AcceptsOurNamesWithTheMessengerSuffixOnly)
+TEST(MsgsvcNames, ComparedWholeAsNetbiosNames)
 {
-    const std::vector<std::string> names = {"bob", "WORKPC"};
-    Gate g = session_gate(request_for("BOB", kSuffixMessenger), names);
-    EXPECT_EQ(g.verdict, GateVerdict::Accept);
-    EXPECT_EQ(g.called.name, "BOB");
-    EXPECT_EQ(session_gate(request_for("workpc", kSuffixMessenger), names).verdict, GateVerdict::Accept);
-    EXPECT_EQ(session_gate(request_for("NOBODY", kSuffixMessenger), names).verdict, GateVerdict::Refuse);
-    EXPECT_EQ(session_gate(request_for("BOB", kSuffixWorkstation), names).verdict, GateVerdict::Refuse);
-    EXPECT_EQ(session_gate(request_for("*SMBSERVER", kSuffixServer), names).verdict, GateVerdict::Refuse);
-    EXPECT_EQ(session_gate(request_for("BOB", kSuffixMessenger), {}).verdict, GateVerdict::Refuse);
+    const std::vector<std::string> names = {"Alice", "", "ABCDEFGHIJKLMNO", "BOB"};
+    struct Case { std::string name; bool ours; };
+    const Case cases[] = {
+        {"ALICE", true}, {"alice", true}, {"BOB   ", true}, {std::string("BOB\0\0", 5), true},
+        {"ABCDEFGHIJKLMNO", true},
+        {"ABCDEFGHIJKLMNOxyz", false},                // more than 15 characters is another name
+        {"BOB" + std::string(12, ' ') + "\r\nX", false}, // padding, then more
+        {"BO\rB", false}, {"ALIC", false}, {"", false}, {"   ", false},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(is_our_name(names, c.name), c.ours) << escape_controls(c.name);
+    EXPECT_TRUE(valid_message_name("carol"));
+    EXPECT_FALSE(valid_message_name("BOSS to BOB on 01.01.2030 09:00\r\n\r\n"));
+    EXPECT_FALSE(valid_message_name("A\x7F"));
 }
 
-TEST(MsgsvcGate, WaitsForAWholeRequestAndPassesEverythingElse)
+TEST(MsgsvcLog, ControlCharactersStayOnTheLine)
 {
-    const std::vector<std::string> names = {"BOB"};
-    const std::vector<uint8_t> req = request_for("BOB", kSuffixMessenger);
-    for (std::size_t n : {std::size_t(0), std::size_t(1), std::size_t(4), req.size() - 1})
-        EXPECT_EQ(session_gate(ByteView(req.data(), n), names).verdict, GateVerdict::NeedMore) << n;
-    // Plain TCP senders start with a session message; the connection's own state machine takes over.
-    const std::vector<uint8_t> message = {0x00, 0x00, 0x00, 0x04, 0xFF, 'S', 'M', 'B'};
-    EXPECT_EQ(session_gate(message, names).verdict, GateVerdict::Pass);
-    // A request with a wrong length or a name that does not decode is left to the state machine too.
-    std::vector<uint8_t> bad_length = req;
-    bad_length[3] = 0x45;
-    EXPECT_EQ(session_gate(bad_length, names).verdict, GateVerdict::Pass);
-    std::vector<uint8_t> bad_name = req;
-    bad_name[5] = 'Z';
-    EXPECT_EQ(session_gate(bad_name, names).verdict, GateVerdict::Pass);
+    EXPECT_EQ(escape_controls("GHOST\r\nFAKE\t\x01\x7F \x94 end"), "GHOST\\r\\nFAKE\\t\\x01\\x7F \x94 end");
+    EXPECT_EQ(escape_controls("plain"), "plain");
 }
 
-TEST(MsgsvcNames, ComparedAsNetbiosNames)
+TEST(MsgsvcLog, LimiterHoldsBackBeyondTheMinutesShareAndReportsTheCount)
 {
-    const std::vector<std::string> names = {"Alice", "", "ABCDEFGHIJKLMNOPQ"};
-    EXPECT_TRUE(is_our_name(names, "ALICE"));
-    EXPECT_TRUE(is_our_name(names, "alice"));
-    EXPECT_TRUE(is_our_name(names, "ABCDEFGHIJKLMNOxyz"));  // first 15 bytes decide
-    EXPECT_FALSE(is_our_name(names, "ALIC"));
-    EXPECT_FALSE(is_our_name(names, ""));
+    LogLimiter l;
+    l.per_minute = 2;
+    unsigned held = 99;
+    EXPECT_TRUE(log_admit(l, 60000, held));
+    EXPECT_EQ(held, 0u);
+    EXPECT_TRUE(log_admit(l, 60001, held));
+    EXPECT_FALSE(log_admit(l, 60002, held));
+    EXPECT_FALSE(log_admit(l, 119999, held));
+    EXPECT_TRUE(log_admit(l, 120000, held));  // a new minute: the first line reports the two held back
+    EXPECT_EQ(held, 2u);
+    EXPECT_TRUE(log_admit(l, 120001, held));
+    EXPECT_EQ(held, 0u);
+}
+
+TEST(MsgsvcConnections, PerSourceLimitLeavesOtherSourcesTheirSlots)
+{
+    SourceCounts s;
+    s.limit = 2;
+    EXPECT_TRUE(source_take(s, 7));
+    EXPECT_TRUE(source_take(s, 7));
+    EXPECT_FALSE(source_take(s, 7));
+    EXPECT_TRUE(source_take(s, 8));
+    source_release(s, 7);
+    EXPECT_TRUE(source_take(s, 7));
+    for (int i = 0; i < 2; ++i) {
+        source_release(s, 7);
+        source_release(s, 8);  // one more release than takes changes nothing
+    }
+    EXPECT_TRUE(s.open.empty());  // sources with nothing open are not kept
+}
+
+TEST(MsgsvcOutbox, QueuesWhatTheSocketDidNotTakeAndHoldsInputBackMeanwhile)
+{
+    Outbox o;
+    EXPECT_TRUE(outbox_wants_input(o));
+    ASSERT_TRUE(outbox_add(o, bytes_of("abcdef"), 8));
+    EXPECT_FALSE(outbox_wants_input(o));
+    outbox_written(o, 4);
+    EXPECT_EQ(outbox_pending(o).to_string(), "ef");
+    EXPECT_FALSE(outbox_add(o, bytes_of("1234567"), 8));  // 2 + 7 pending would pass the limit
+    EXPECT_TRUE(outbox_add(o, bytes_of("123456"), 8));
+    EXPECT_EQ(outbox_pending(o).to_string(), "ef123456");
+    outbox_written(o, 100);
+    EXPECT_TRUE(outbox_pending(o).empty());
+    EXPECT_TRUE(o.bytes.empty());
+    EXPECT_TRUE(outbox_wants_input(o));
 }
 
 TEST(MsgsvcPopup, EnglishAndRussianHeaders)
@@ -155,13 +183,8 @@ TEST(MsgsvcPopup, EnglishAndRussianHeaders)
     EXPECT_EQ(kPopupTitleRussian, "\xD1\xEB\xF3\xE6\xE1\xE0 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9 ");
 }
 
-TEST(MsgsvcPopup, WholeTextIsCutTo1023Characters)
+TEST(MsgsvcPopup, TextIsNeverCut)
 {
     const std::string text(2000, 'x');
-    const std::string full = popup_text(false, "A", "B", "T", text);
-    EXPECT_EQ(full.size(), 1023u);
-    EXPECT_EQ(full.substr(0, 26), "Message from A to B on T\r\n");
-    const std::string fits(1023 - 28, 'y');
-    EXPECT_EQ(popup_text(false, "A", "B", "T", fits).size(), 1023u);
-    EXPECT_EQ(popup_text(false, "A", "B", "T", fits).back(), 'y');
+    EXPECT_EQ(popup_text(false, "A", "B", "T", text), "Message from A to B on T\r\n\r\n" + text);
 }
