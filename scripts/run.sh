@@ -46,7 +46,7 @@ seen=$(stat -c %s "$LOG" 2>/dev/null || echo 0)
 LAUNCHER_PID=$!
 # Tolvik starts once the message service listens (the first run sets up the prefix before).
 deadline=$((SECONDS + 180))
-until tail -c +$((seen + 1)) "$LOG" 2>/dev/null | grep -q 'listening on\|cannot listen'; do
+until tail -c +$((seen + 1)) "$LOG" 2>/dev/null | grep -q 'listening on\|cannot start'; do
   kill -0 "$LAUNCHER_PID" 2>/dev/null || { LAUNCHER_PID=; fail "the launcher ended early (see above)"; }
   [ $SECONDS -lt $deadline ] || fail "the message service did not start within 180 s"
   sleep 0.5
