@@ -8,6 +8,7 @@ set(MSGSVC_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/nbns.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lmhosts.cpp
   ${CMAKE_CURRENT_LIST_DIR}/policy.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/resolve.cpp
 )
 set(MSGSVC_WIN32_SOURCES
 )
