@@ -196,4 +196,15 @@ SenderStep sender_feed(Sender &s, ByteView in)
     return step;
 }
 
+uint64_t step_end(const SendClock &c, uint64_t began)
+{
+    const uint64_t end = began + c.step_ms;
+    return end < c.end ? end : c.end;
+}
+
+unsigned ms_left(uint64_t now, uint64_t until)
+{
+    return until > now ? static_cast<unsigned>(until - now) : 0;
+}
+
 } // namespace msgsvc

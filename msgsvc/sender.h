@@ -80,6 +80,17 @@ std::vector<uint8_t> sender_begin(Sender &s);
 // failed are ignored.
 SenderStep sender_feed(Sender &s, ByteView in);
 
+// The time limits of one send, in milliseconds of a monotonic clock. A wait for a peer ends at the sooner of its
+// step's end (step_ms after the request it waits for went out, or after the look-up began) and the end of the
+// whole send; bytes from the peer (keepalives, a reply arriving piecemeal) move neither.
+struct SendClock {
+    uint64_t end = 0;
+    unsigned step_ms = 0;
+};
+uint64_t step_end(const SendClock &c, uint64_t began);
+// Milliseconds from now until `until`; 0 once it has passed.
+unsigned ms_left(uint64_t now, uint64_t until);
+
 } // namespace msgsvc
 
 #endif

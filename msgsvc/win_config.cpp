@@ -3,6 +3,7 @@
 
 #include "msgsvc/lmhosts.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -194,6 +195,7 @@ ServiceConfig load_config(const std::string &ini_path)
     c.broadcast = read_flag(ini, "resolve", "broadcast", true);
     c.dns = read_flag(ini, "resolve", "dns", true);
     c.timeout_ms = read_number(ini, "resolve", "timeout", 3000, 50, 30000);
+    c.deadline_ms = std::max(read_number(ini, "resolve", "deadline", 5000, 100, 120000), c.timeout_ms);
     const std::string style = read_string(ini, "resolve", "style", "multi");
     c.style = style == "single" ? SendStyle::SingleWhenShort : SendStyle::MultiBlock;
     return c;

@@ -444,3 +444,15 @@ TEST(msgsvcSender, NamesGoOutAsAtMostFifteenBytes)
         EXPECT_EQ(start.to, c.want);
     }
 }
+
+TEST(msgsvcSendClock, PeerTrafficMovesNoWait)
+{
+    const SendClock clock{5000, 2000};  // the send started at 0 with a 5 s deadline and 2 s steps
+    struct Case { uint64_t began, now; unsigned left; };
+    const Case cases[] = {
+        {0, 0, 2000},     {0, 1999, 1},  {0, 2000, 0},  // a keepalive at 1999 leaves the step's end where it was
+        {4000, 4000, 1000}, {4000, 6000, 0},            // a late step ends with the send
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(ms_left(c.now, step_end(clock, c.began)), c.left) << c.began << " " << c.now;
+}
