@@ -3,6 +3,7 @@
 
 #include "msgsvc/lmhosts.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace msgsvc {
@@ -173,6 +174,7 @@ const Key kKeys[] = {
     {"resolve", "broadcast", [](ServiceConfig &c, std::string_view v) { return flag(v, c.broadcast); }},
     {"resolve", "dns", [](ServiceConfig &c, std::string_view v) { return flag(v, c.dns); }},
     {"resolve", "timeout", [](ServiceConfig &c, std::string_view v) { return number(v, 50, 30000, c.timeout_ms); }},
+    {"resolve", "deadline", [](ServiceConfig &c, std::string_view v) { return number(v, 100, 120000, c.deadline_ms); }},
     {"resolve", "style",
      [](ServiceConfig &c, std::string_view v) -> std::string {
          if (same_nocase(v, "multi"))
@@ -266,6 +268,8 @@ std::vector<std::string> parse_config(std::string_view text, ServiceConfig &c)
     for (Endpoint &e : c.name_servers)
         if (e.port == 0)
             e.port = c.name_port;
+    // A configuration written for a long per-step timeout keeps working: the whole send gets at least that.
+    c.deadline_ms = std::max(c.deadline_ms, c.timeout_ms);
     return errors;
 }
 

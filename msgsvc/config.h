@@ -49,7 +49,8 @@ struct ServiceConfig {
     std::vector<Endpoint> name_servers;  // also the WINS servers the service registers its names with
     bool broadcast = true;
     bool dns = true;
-    unsigned timeout_ms = 3000;  // every network wait of one send
+    unsigned timeout_ms = 3000;  // the longest any one network wait of a send may take
+    unsigned deadline_ms = 5000; // one whole send, look-up included (never less than timeout_ms)
     SendStyle style = SendStyle::MultiBlock;
 
     // Our names, in the order user, computer, aliases (empty ones left out).

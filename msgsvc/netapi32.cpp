@@ -1,6 +1,7 @@
 // netapi32.cpp - netapi32.dll of the message service: NetMessageBufferSend over the classic messenger protocol.
 // It reads msgsvc.ini beside the DLL, resolves the recipient (LMHOSTS file, name servers, broadcast, DNS, in
-// that order, each optional), opens a session with NAME<03> and sends the message.
+// that order, each optional), opens a session with NAME<03> and sends the message. One deadline holds for the
+// whole call; each wait is also cut at the configured time-out, and nothing a peer sends extends either.
 //
 // Status codes: 0 delivered; 87 invalid arguments; 50 a server name other than this computer; 2273 the name
 // resolves nowhere or its computer has no such messenger name; 2136 any connection or protocol failure.
@@ -9,10 +10,13 @@
 #include "msgsvc/lmhosts.h"
 #include "msgsvc/nbns.h"
 #include "msgsvc/receiver.h"
+#include "msgsvc/resolve.h"
 #include "msgsvc/sender.h"
 
+#include <ntsecapi.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <optional>
 #include <string>
@@ -29,26 +33,43 @@ constexpr DWORD kNameNotFound = 2273;     // NERR_NameNotFound
 constexpr std::size_t kMaxRecipient = 255;
 constexpr std::size_t kMaxLmhostsFile = 1 << 20;
 
+// Every UTF-16 unit but half a surrogate pair makes at least one OEM byte: a longer text can never fit.
+constexpr std::size_t kMaxTextUnits = 2 * kDefaultMaxText;
+
 HMODULE g_module = nullptr;
 
-std::string wide_to_oem(const wchar_t *w, std::size_t n)
+// n UTF-16 units in the OEM code page; nullopt when the conversion fails (n is at most a few thousand).
+std::optional<std::string> wide_to_oem(const wchar_t *w, std::size_t n)
 {
     if (n == 0)
         return std::string();
     const int len = WideCharToMultiByte(CP_OEMCP, 0, w, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(len > 0 ? len : 0), '\0');
-    if (len > 0)
-        WideCharToMultiByte(CP_OEMCP, 0, w, static_cast<int>(n), &out[0], len, nullptr, nullptr);
+    if (len <= 0)
+        return std::nullopt;
+    std::string out(static_cast<std::size_t>(len), '\0');
+    if (WideCharToMultiByte(CP_OEMCP, 0, w, static_cast<int>(n), &out[0], len, nullptr, nullptr) != len)
+        return std::nullopt;
     return out;
 }
 
 // A name as it goes on the wire: upper-cased in Unicode, then in the OEM code page.
-std::string wire_name(const wchar_t *name)
+std::optional<std::string> wire_name(const wchar_t *name)
 {
     std::wstring w(name);
     if (!w.empty())
         CharUpperBuffW(&w[0], static_cast<DWORD>(w.size()));
     return wide_to_oem(w.c_str(), w.size());
+}
+
+bool oem_lead_byte(uint8_t b) { return IsDBCSLeadByteEx(CP_OEMCP, b) != 0; }
+
+// A transaction id from the system's random source, so that a forged answer has to guess it.
+std::optional<uint16_t> random_id()
+{
+    uint16_t id = 0;
+    if (!RtlGenRandom(&id, sizeof id))
+        return std::nullopt;
+    return id;
 }
 
 bool is_this_computer(const wchar_t *server)
@@ -94,91 +115,137 @@ std::optional<uint32_t> from_lmhosts(const ServiceConfig &cfg, const std::string
     if (!ok)
         return std::nullopt;
     text.resize(got);
-    return lmhosts_lookup(parse_lmhosts(text), name, kSuffixMessenger);
+    const auto ip = lmhosts_lookup(parse_lmhosts(text), name, kSuffixMessenger);
+    return ip && usable_address(*ip, true) ? ip : std::nullopt;
 }
 
-enum class Lookup { Found, Negative, Silent };
-
-// One name query, unicast or broadcast; waits at most wait_ms for an answer about this name.
-Lookup query_name(const ServiceConfig &cfg, Endpoint to, const std::string &name, bool broadcast, unsigned wait_ms,
-                  uint32_t &found)
+// One name query, unicast or broadcast, answered until `until` (GetTickCount64). Only an answer that
+// judge_answer believes counts.
+std::optional<uint32_t> query_name(const ServiceConfig &cfg, Endpoint to, const std::string &name, bool broadcast,
+                                   ULONGLONG until)
 {
+    const auto tid = random_id();
+    if (!tid)
+        return std::nullopt;
     SOCKET s = open_socket(cfg, SOCK_DGRAM);
     if (s == INVALID_SOCKET)
-        return Lookup::Silent;
+        return std::nullopt;
     if (broadcast) {
         BOOL on = TRUE;
         setsockopt(s, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char *>(&on), sizeof on);
     }
-    const uint16_t tid = static_cast<uint16_t>((GetTickCount() ^ GetCurrentThreadId()) & 0x7FFF);
-    const NetbiosName wanted{name, kSuffixMessenger};
-    const std::vector<uint8_t> q = build_name_query(tid, wanted, broadcast);
+    const NameAsked asked{*tid, NetbiosName{name, kSuffixMessenger}, broadcast, to.ipv4, to.port};
+    const std::vector<uint8_t> q = build_name_query(asked.transaction_id, asked.name, broadcast);
     sockaddr_in addr = make_sockaddr(to.ipv4, to.port);
-    Lookup result = Lookup::Silent;
+    std::optional<uint32_t> found;
     if (sendto(s, reinterpret_cast<const char *>(q.data()), static_cast<int>(q.size()), 0,
                reinterpret_cast<sockaddr *>(&addr), sizeof addr) == static_cast<int>(q.size())) {
-        const ULONGLONG deadline = GetTickCount64() + wait_ms;
-        for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
-            if (!wait_socket(s, false, static_cast<unsigned>(deadline - now)))
+        for (;;) {
+            const unsigned left = ms_left(GetTickCount64(), until);
+            if (left == 0 || !wait_socket(s, false, left))
                 break;
             uint8_t buf[1024];
-            const int n = recv(s, reinterpret_cast<char *>(buf), sizeof buf, 0);
+            sockaddr_in from = {};
+            int from_len = sizeof from;
+            const int n = recvfrom(s, reinterpret_cast<char *>(buf), sizeof buf, 0,
+                                   reinterpret_cast<sockaddr *>(&from), &from_len);
             if (n <= 0)
                 continue;
-            const auto r = parse_name_query_response(ByteView(buf, static_cast<std::size_t>(n)));
-            if (!r || r->transaction_id != tid)
-                continue;
-            if (r->rcode != 0) {
-                if (!broadcast) {
-                    result = Lookup::Negative;
-                    break;
-                }
-                continue;
-            }
-            if (r->name.suffix == kSuffixMessenger && same_name(r->name.name, name) && !r->addresses.empty()) {
-                found = r->addresses.front().ipv4;
-                result = Lookup::Found;
+            const Answer a = judge_answer(asked, ByteView(buf, static_cast<std::size_t>(n)),
+                                          ntohl(from.sin_addr.s_addr), ntohs(from.sin_port));
+            if (a.kind == AnswerKind::Found)
+                found = a.ipv4;
+            if (a.kind != AnswerKind::Ignore)
                 break;
-            }
         }
     }
     closesocket(s);
-    return result;
+    return found;
 }
 
-std::optional<uint32_t> from_dns(const std::string &name)
+// A DNS look-up on a thread of its own, so that the send's deadline holds however long the resolver takes. The
+// caller and the thread share the request, and whichever lets go last frees it; the thread keeps the DLL loaded
+// until it has ended.
+struct DnsLookup {
+    LONG refs = 2;
+    HMODULE module = nullptr;
+    std::string name;
+    std::optional<uint32_t> ip;
+};
+
+void release(DnsLookup *l)
 {
-    addrinfo hints = {}, *list = nullptr;
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    if (getaddrinfo(name.c_str(), nullptr, &hints, &list) != 0 || !list)
+    if (InterlockedDecrement(&l->refs) == 0)
+        delete l;
+}
+
+DWORD WINAPI dns_thread(LPVOID param)
+{
+    DnsLookup *l = static_cast<DnsLookup *>(param);
+    const HMODULE module = l->module;
+    WSADATA wsa;
+    if (WSAStartup(MAKEWORD(2, 2), &wsa) == 0) {
+        addrinfo hints = {}, *list = nullptr;
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        if (getaddrinfo(l->name.c_str(), nullptr, &hints, &list) == 0 && list) {
+            l->ip = ntohl(reinterpret_cast<sockaddr_in *>(list->ai_addr)->sin_addr.s_addr);
+            freeaddrinfo(list);
+        }
+        WSACleanup();
+    }
+    release(l);
+    FreeLibraryAndExitThread(module, 0);
+}
+
+std::optional<uint32_t> from_dns(const std::string &name, ULONGLONG until)
+{
+    DnsLookup *l = new DnsLookup;
+    l->name = name;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&dns_thread),
+                            &l->module)) {
+        delete l;
         return std::nullopt;
-    const uint32_t ip = ntohl(reinterpret_cast<sockaddr_in *>(list->ai_addr)->sin_addr.s_addr);
-    freeaddrinfo(list);
+    }
+    HANDLE t = CreateThread(nullptr, 0, dns_thread, l, 0, nullptr);
+    if (!t) {
+        FreeLibrary(l->module);
+        delete l;
+        return std::nullopt;
+    }
+    std::optional<uint32_t> ip;
+    if (WaitForSingleObject(t, ms_left(GetTickCount64(), until)) == WAIT_OBJECT_0 && l->ip &&
+        usable_address(*l->ip, true))
+        ip = l->ip;
+    CloseHandle(t);
+    release(l);
     return ip;
 }
 
-std::optional<uint32_t> resolve(const ServiceConfig &cfg, const std::string &name, const char *&how)
+std::optional<uint32_t> resolve(const ServiceConfig &cfg, const SendClock &clock, const std::string &name,
+                                const char *&how)
 {
     if (auto ip = from_lmhosts(cfg, name)) {
         how = "lmhosts";
         return ip;
     }
-    uint32_t found = 0;
     for (const Endpoint &ns : cfg.name_servers) {
-        if (query_name(cfg, ns, name, false, cfg.timeout_ms, found) == Lookup::Found) {
+        if (auto ip = query_name(cfg, ns, name, false, step_end(clock, GetTickCount64()))) {
             how = "name server";
-            return found;
+            return ip;
         }
     }
-    if (cfg.broadcast &&
-        query_name(cfg, {0xFFFFFFFF, cfg.name_port}, name, true, cfg.timeout_ms < 1000 ? cfg.timeout_ms : 1000,
-                   found) == Lookup::Found) {
-        how = "broadcast";
-        return found;
+    // Owners of the name answer a broadcast at once; a second is plenty.
+    if (cfg.broadcast) {
+        const ULONGLONG now = GetTickCount64();
+        if (auto ip = query_name(cfg, {0xFFFFFFFF, cfg.name_port}, name, true,
+                                 std::min(step_end(clock, now), now + 1000))) {
+            how = "broadcast";
+            return ip;
+        }
     }
     if (cfg.dns) {
-        if (auto ip = from_dns(name)) {
+        if (auto ip = from_dns(name, step_end(clock, GetTickCount64()))) {
             how = "dns";
             return ip;
         }
@@ -186,11 +253,13 @@ std::optional<uint32_t> resolve(const ServiceConfig &cfg, const std::string &nam
     return std::nullopt;
 }
 
-bool send_bytes(SOCKET s, const std::vector<uint8_t> &bytes, unsigned wait_ms)
+// Writes all of bytes before `until`.
+bool send_bytes(SOCKET s, const std::vector<uint8_t> &bytes, ULONGLONG until)
 {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        if (!wait_socket(s, true, wait_ms))
+        const unsigned left = ms_left(GetTickCount64(), until);
+        if (left == 0 || !wait_socket(s, true, left))
             return false;
         const int n = send(s, reinterpret_cast<const char *>(bytes.data() + done),
                            static_cast<int>(bytes.size() - done), 0);
@@ -203,8 +272,8 @@ bool send_bytes(SOCKET s, const std::vector<uint8_t> &bytes, unsigned wait_ms)
 }
 
 // A connected socket to ip's session port, or INVALID_SOCKET. A refusal that comes at once is tried once more
-// (a clash of local ports); a silent peer is waited for once, at most the configured time.
-SOCKET connect_to(const ServiceConfig &cfg, uint32_t ip)
+// (a clash of local ports); a silent peer is waited for once, at most one step of the clock.
+SOCKET connect_to(const ServiceConfig &cfg, const SendClock &clock, uint32_t ip)
 {
     for (int attempt = 0; attempt < 2; ++attempt) {
         SOCKET s = open_socket(cfg, SOCK_STREAM);
@@ -214,7 +283,8 @@ SOCKET connect_to(const ServiceConfig &cfg, uint32_t ip)
         sockaddr_in addr = make_sockaddr(ip, cfg.port);
         connect(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
         int err = 0, len = sizeof err;
-        const bool ready = wait_socket(s, true, cfg.timeout_ms);
+        const ULONGLONG now = GetTickCount64();
+        const bool ready = wait_socket(s, true, ms_left(now, step_end(clock, now)));
         if (ready && getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&err), &len) == 0 && err == 0)
             return s;
         closesocket(s);
@@ -224,31 +294,38 @@ SOCKET connect_to(const ServiceConfig &cfg, uint32_t ip)
     return INVALID_SOCKET;
 }
 
-// Delivers one message to ip; returns the status code.
-DWORD deliver(const ServiceConfig &cfg, uint32_t ip, const std::string &to, const std::string &from,
-              const std::string &text, const char *&why)
+// Delivers one message to ip; returns the status code. Each request's reply is waited for one step of the
+// clock from when the request went out.
+DWORD deliver(const ServiceConfig &cfg, const SendClock &clock, uint32_t ip, const std::string &to,
+              const std::string &from, const std::string &text, const char *&why)
 {
-    SOCKET s = connect_to(cfg, ip);
+    SOCKET s = connect_to(cfg, clock, ip);
     if (s == INVALID_SOCKET) {
         why = "cannot connect";
         return kNetworkError;
     }
     SendOptions o;
     o.session_request = cfg.port != 445;
-    o.called = NetbiosName{to, kSuffixMessenger};
-    o.calling = NetbiosName{from, kSuffixWorkstation};
+    o.lead_byte = oem_lead_byte;
+    o.called = NetbiosName{std::string(cut_name(to, oem_lead_byte)), kSuffixMessenger};
+    o.calling = NetbiosName{std::string(cut_name(from, oem_lead_byte)), kSuffixWorkstation};
     o.style = cfg.style;
     o.pid = static_cast<uint16_t>(GetCurrentProcessId());
     Sender sender = make_sender(from, to, text, o);
     std::vector<uint8_t> out = sender_begin(sender);
     DWORD status = kNetworkError;
     why = "connection closed";
+    ULONGLONG until = 0;
     for (;;) {
-        if (!out.empty() && !send_bytes(s, out, cfg.timeout_ms)) {
-            why = "write failed";
-            break;
+        if (!out.empty()) {
+            until = step_end(clock, GetTickCount64());
+            if (!send_bytes(s, out, until)) {
+                why = "write failed";
+                break;
+            }
         }
-        if (!wait_socket(s, false, cfg.timeout_ms)) {
+        const unsigned left = ms_left(GetTickCount64(), until);
+        if (left == 0 || !wait_socket(s, false, left)) {
             why = "no answer in time";
             break;
         }
@@ -280,30 +357,37 @@ DWORD deliver(const ServiceConfig &cfg, uint32_t ip, const std::string &to, cons
 DWORD send_message(const wchar_t *server, const wchar_t *msgname, const wchar_t *fromname, const BYTE *buf,
                    DWORD buflen)
 {
-    if (!msgname || !*msgname || std::wcslen(msgname) > kMaxRecipient || (buflen && !buf) || buflen % 2)
+    if (!msgname || !*msgname || std::wcslen(msgname) > kMaxRecipient || (buflen && !buf) || buflen % 2 ||
+        buflen / 2 > kMaxTextUnits || (fromname && std::wcslen(fromname) > kMaxRecipient))
         return kInvalidParameter;
     if (!is_this_computer(server))
         return kNotSupported;
     const ServiceConfig cfg = load_config(module_dir(g_module) + "msgsvc.ini");
-    const std::string to = wire_name(msgname);
-    std::string from = fromname && *fromname ? wide_to_oem(fromname, std::wcslen(fromname)) : cfg.user;
-    if (from.empty())
-        from = cfg.computer;
-    std::wstring wide(reinterpret_cast<const wchar_t *>(buf), buflen / 2);
-    const std::string text = wide_to_oem(wide.c_str(), wide.size());
-    if (outgoing_text(text).size() > kDefaultMaxText || to.empty())
+    const SendClock clock{GetTickCount64() + cfg.deadline_ms, cfg.timeout_ms};
+    const auto to = wire_name(msgname);
+    // A sending name the caller gives goes out whole or not at all; our own is cut the way its NetBIOS name
+    // is, which is the name a reply reaches.
+    std::string from = cfg.user.empty() ? cfg.computer : cfg.user;
+    if (fromname && *fromname) {
+        const auto given = wide_to_oem(fromname, std::wcslen(fromname));
+        if (!given || cut_name(*given, oem_lead_byte).size() != given->size())
+            return kInvalidParameter;
+        from = *given;
+    }
+    const auto text = wide_to_oem(reinterpret_cast<const wchar_t *>(buf), buflen / 2);
+    if (!to || to->empty() || !text || outgoing_text(*text).size() > kDefaultMaxText)
         return kInvalidParameter;
 
     WSADATA wsa;
     if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0)
         return kNetworkError;
     const char *how = "";
-    const auto ip = resolve(cfg, to, how);
+    const auto ip = resolve(cfg, clock, *to, how);
     DWORD status = kNameNotFound;
     const char *why = "name not found";
     if (ip)
-        status = deliver(cfg, *ip, to, from, text, why);
-    log_line(cfg, "send from %s to %s (%s %s): %lu, %s", from.c_str(), to.c_str(), how,
+        status = deliver(cfg, clock, *ip, *to, from, *text, why);
+    log_line(cfg, "send from %s to %s (%s %s): %lu, %s", from.c_str(), to->c_str(), how,
              ip ? ip_text(*ip).c_str() : "-", status, why);
     WSACleanup();
     return status;

@@ -133,12 +133,24 @@ std::string outgoing_text(std::string_view text)
     return out;
 }
 
+std::string_view cut_name(std::string_view name, bool (*lead_byte)(uint8_t))
+{
+    std::size_t n = 0;
+    while (n < name.size()) {
+        const std::size_t step = lead_byte && lead_byte(static_cast<uint8_t>(name[n])) ? 2 : 1;
+        if (n + step > kNameBytes)
+            break;
+        n += step;
+    }
+    return name.substr(0, n);  // a lead byte at the very end stays: it is all there is
+}
+
 Sender make_sender(std::string_view from, std::string_view to, std::string_view text, const SendOptions &options)
 {
     Sender s;
     s.options = options;
-    s.from = std::string(from);
-    s.to = std::string(to);
+    s.from = std::string(cut_name(from, options.lead_byte));
+    s.to = std::string(cut_name(to, options.lead_byte));
     s.text = outgoing_text(text);
     if (s.text.empty())
         s.text.assign(1, '\0');
@@ -166,6 +178,10 @@ SenderStep sender_feed(Sender &s, ByteView in)
     std::vector<SessionFrame> frames;
     const SplitStatus st = split_frames(s.splitter, in, frames);
     for (const SessionFrame &f : frames) {
+        if (!step.send.empty() && f.type != kSessionKeepalive) {  // a reply to a request not yet sent
+            fail(s, SendFailure::BadReply);
+            break;
+        }
         const std::vector<uint8_t> next = on_frame(s, f);
         put_bytes(step.send, next);
         if (s.phase == SendPhase::Done || s.phase == SendPhase::Failed)
@@ -178,6 +194,17 @@ SenderStep sender_feed(Sender &s, ByteView in)
     if (step.failed)
         step.send.clear();
     return step;
+}
+
+uint64_t step_end(const SendClock &c, uint64_t began)
+{
+    const uint64_t end = began + c.step_ms;
+    return end < c.end ? end : c.end;
+}
+
+unsigned ms_left(uint64_t now, uint64_t until)
+{
+    return until > now ? static_cast<unsigned>(until - now) : 0;
 }
 
 } // namespace msgsvc

@@ -30,6 +30,7 @@ struct SendOptions {
     bool negotiate = false;  // send an "NT LM 0.12" NEGOTIATE first (smbd closes on 0xD0 without one)
     uint16_t pid = 0;
     std::size_t max_frame = kDefaultMaxFrame;  // cap for reply frames
+    bool (*lead_byte)(uint8_t) = nullptr;      // the OEM code page's double-byte lead bytes (nullptr: none)
 };
 
 enum class SendPhase : uint8_t { Session, Negotiate, Single, Start, Text, End, Done, Failed };
@@ -57,8 +58,12 @@ struct Sender {
 // Line breaks for the wire: CR LF, LF CR, lone CR, lone LF and 0x14 each become CR LF. Other bytes are kept.
 std::string outgoing_text(std::string_view text);
 
-// A sender for one message. from/to/text are OEM bytes; text goes through outgoing_text. An empty text is sent
-// as one NUL byte (receivers strip trailing NULs).
+// The part of an OEM name that goes on the wire as From or To: at most kNameBytes bytes, the length of a NetBIOS
+// name (so the request's byte count cannot wrap), cut before a double-byte character that would not fit whole.
+std::string_view cut_name(std::string_view name, bool (*lead_byte)(uint8_t));
+
+// A sender for one message. from/to/text are OEM bytes; from and to go through cut_name, text through
+// outgoing_text. An empty text is sent as one NUL byte (receivers strip trailing NULs).
 Sender make_sender(std::string_view from, std::string_view to, std::string_view text, const SendOptions &options);
 
 struct SenderStep {
@@ -70,9 +75,21 @@ struct SenderStep {
 // The first bytes to write after connecting.
 std::vector<uint8_t> sender_begin(Sender &s);
 
-// Feeds bytes read from the connection; each request is sent only after the previous one's reply.
-// Keepalives are ignored; bytes after done or failed are ignored.
+// Feeds bytes read from the connection; each request is sent only after the previous one's reply, and a
+// reply that comes before its request went out is a bad reply. Keepalives are ignored; bytes after done or
+// failed are ignored.
 SenderStep sender_feed(Sender &s, ByteView in);
+
+// The time limits of one send, in milliseconds of a monotonic clock. A wait for a peer ends at the sooner of its
+// step's end (step_ms after the request it waits for went out, or after the look-up began) and the end of the
+// whole send; bytes from the peer (keepalives, a reply arriving piecemeal) move neither.
+struct SendClock {
+    uint64_t end = 0;
+    unsigned step_ms = 0;
+};
+uint64_t step_end(const SendClock &c, uint64_t began);
+// Milliseconds from now until `until`; 0 once it has passed.
+unsigned ms_left(uint64_t now, uint64_t until);
 
 } // namespace msgsvc
 

@@ -1,7 +1,9 @@
 // Fuzz target: hostile UDP 137 datagrams against the name query parsers (what parses must rebuild identically)
-// and against the WINS registration schedule (only the asked server's answer settles a request).
+// and against the WINS registration schedule (only the asked server's answer settles a request) and the
+// sender's judgement of answers (it believes only usable addresses from the server it asked).
 #include "msgsvc/nbname.h"
 #include "msgsvc/nbns.h"
+#include "msgsvc/resolve.h"
 #include "msgsvc/wins.h"
 
 #include <cstddef>
@@ -69,6 +71,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
         } else {
             require(r->addresses.empty());
         }
+        const NameAsked asked{r->transaction_id, r->name, false, 0x0A000001, 137};
+        const Answer a = judge_answer(asked, in, 0x0A000001, 137);
+        require(a.kind != AnswerKind::Found || usable_address(a.ipv4, false));
+        require(judge_answer(asked, in, 0x0A000002, 137).kind == AnswerKind::Ignore);
     }
 
     if (const auto r = parse_name_service_reply(in)) {

@@ -11,6 +11,14 @@
           message from "hostile" with the text "still up" from another source address; prints "ok"/"not ok"
           lines, exit status = number of failures. FILE is the service's log (its growth under a flood is
           checked), N its connection limit per source address (default 4).
+  nameserver HOST PORT ANSWER FORGER
+          answers one name query on HOST:PORT: first a forged answer (address FORGER) from FORGER:PORT, then
+          0.3 s later the true one (address ANSWER); exit 0 when a query came
+  stall   HOST PORT keepalive|dribble
+          a messenger server for one connection: it accepts the session, then sends a keepalive every second and
+          never replies (keepalive), or sends every reply one byte every 40 ms (dribble); exit 0 when the sender
+          hangs up before its message is complete, within 20 s
+The servers print "listening" once they are bound.
 
 Every wait is bounded; traffic goes only to the HOST given (the tests use 127.0.0.0/8 only).
 """
@@ -373,6 +381,74 @@ def stalled_reply_wait(host, port, name, seconds=6.0):
     return worst
 
 
+def listening(sock):
+    sock.settimeout(60)
+    print("listening", flush=True)
+    return sock
+
+
+def nameserver(host, port, answer, forger):
+    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    s.bind((host, port))
+    f = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    f.bind((forger, port))
+    q, client = listening(s).recvfrom(1024)
+
+    def positive(ip):  # the question's id and name, one unique address
+        return (q[:2] + b"\x85\x00\x00\x00\x00\x01\x00\x00\x00\x00" + q[12:46] +
+                struct.pack(">HHIHH", 0x20, 1, 0, 6, 0) + socket.inet_aton(ip))
+    f.sendto(positive(forger), client)
+    time.sleep(0.3)
+    s.sendto(positive(answer), client)
+    return 0
+
+
+def stall(host, port, mode):
+    ls = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    ls.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    ls.bind((host, port))
+    ls.listen(1)
+    c, _ = listening(ls).accept()
+    began = time.monotonic()
+
+    def gone(data, wait):
+        """Sends data, then gives the sender `wait` s to hang up; what it sends meanwhile stays unread."""
+        try:
+            c.sendall(data)
+            c.settimeout(wait)
+            return c.recv(1, socket.MSG_PEEK) == b""
+        except socket.timeout:
+            return False
+        except OSError:
+            return True
+
+    def outcome(hung_up, what):
+        print("the sender %s after %.1f s" % ("hung up" if hung_up else what, time.monotonic() - began))
+        return 0 if hung_up else 1
+
+    c.settimeout(WAIT)
+    read_frame(c)  # the session request
+    c.sendall(b"\x82\0\0\0")
+    while time.monotonic() - began < 20:
+        c.settimeout(WAIT)
+        r = read_frame(c)
+        if not isinstance(r, tuple):  # closed (hung up), or silent for WAIT seconds
+            return outcome(r is None, "sent nothing")
+        while mode == "keepalive" and time.monotonic() - began < 20:
+            if gone(b"\x85\0\0\0", 1.0):
+                return outcome(True, "")
+        if mode == "keepalive":
+            break
+        reply = frame(smb(r[1][4]))
+        reply = reply[:13] + b"\x80" + reply[14:]  # the reply flag
+        if mode == "dribble" and any(gone(bytes([b]), 0.04) for b in reply[:-1]):
+            return outcome(True, "")
+        c.sendall(reply[-1:])
+        if r[1][4] == 0xD6:
+            return outcome(False, "completed its message")
+    return outcome(False, "waited on")
+
+
 def main(argv):
     if len(argv) < 3:
         print(__doc__)
@@ -400,6 +476,10 @@ def main(argv):
         return 0 if read_frame(s) is None else 1  # a frame, or a time-out: not refused
     if cmd == "hostile":
         return hostile(host, port, positional[0], opts["--log"], int(opts["--per-source"]))
+    if cmd == "nameserver":
+        return nameserver(host, port, positional[0], positional[1])
+    if cmd == "stall":
+        return stall(host, port, positional[0])
     print(__doc__)
     return 2
 

@@ -42,6 +42,7 @@ cleanup() {
     for p in "${PREFIXES[@]}"; do WINEPREFIX=$p "$WINESERVER64" -k >/dev/null 2>&1 || true; done
     if [ -n "$SMBD_PID" ]; then kill "$SMBD_PID" 2>/dev/null; wait "$SMBD_PID" 2>/dev/null; fi
     nmbd_stop
+    if [ -n "${PEER_PID:-}" ]; then kill "$PEER_PID" 2>/dev/null; wait "$PEER_PID" 2>/dev/null; fi
     WINEPREFIX= tolvik_wine_stop
     if [ -n "${INTEROP_KEEP:-}" ]; then echo "kept $WORK"; else rm -rf "$WORK"; fi
 }
@@ -168,7 +169,9 @@ TAB=$'\t'
 NOTFOUND="Failed: The user name could not be found."
 
 # ---- Two computers -----------------------------------------------------------------------------------------
-NAMESERVERS=127.0.0.3:$BOB_NAMEPORT make_computer ALICE 127.0.0.2 ALICEPC
+# A sender believes only answers from the address and port it asked. Wine's UDP socket for BOB's name service is
+# bound to 0.0.0.0, so its answers come from 127.0.0.1: ALICE asks BOB there.
+NAMESERVERS=127.0.0.1:$BOB_NAMEPORT make_computer ALICE 127.0.0.2 ALICEPC
 NAMESERVERS=127.0.0.2:$NAMEPORT NAMEPORT_OF=$BOB_NAMEPORT make_computer BOB 127.0.0.3 BOBPC
 printf '127.0.0.3 BOB\n127.0.0.4 SMBPEER\n127.0.0.3 GHOST #PRE\n127.0.0.5 IVAN\n' >"$(prefix_of ALICE)/drive_c/tolvik/lmhosts"
 printf '127.0.0.2 ALICE\r\n' >"$(prefix_of BOB)/drive_c/tolvik/lmhosts"
@@ -306,6 +309,47 @@ while IFS= read -r line; do
     esac
 done <<<"$hostile_out"
 check "BOB's Tolvik files only the one proper message" expect_messages BOB "hostile${TAB}BOB${TAB}still up"
+
+# ---- Hostile servers --------------------------------------------------------------------------------------
+# ALICE's sender against a forged name answer, a peer that only sends keepalives and one that dribbles its
+# replies (ALICE's time-out is 2 s a wait, 5 s a send).
+FORGER_IP=127.0.0.6 NAMESERVER_IP=127.0.0.7 STALL_IP=127.0.0.8 FORGED_PORT=$((NAMEPORT + 3000))
+NETFAIL="Failed: A general failure occurred in the network hardware."
+printf '%s KEEPER\n%s DRIBBLER\n' "$STALL_IP" "$STALL_IP" >>"$(prefix_of ALICE)/drive_c/tolvik/lmhosts"
+
+# server_case SERVER_ARGS... -- SEND_FROM_ARGS...: with `msgpeer.py SERVER_ARGS` listening, ALICE's send ends as
+# send_from expects and the server exits 0.
+server_case() {
+    local out=$WORK/server-$RANDOM.txt args=() i sent rc
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do args+=("$1"); shift; done
+    shift
+    python3 "$HERE/msgpeer.py" "${args[@]}" >"$out" 2>&1 &
+    PEER_PID=$!
+    for i in $(seq 1 100); do
+        grep -q '^listening' "$out" && break
+        kill -0 "$PEER_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    send_from ALICE "$@"
+    sent=$?
+    wait "$PEER_PID"
+    rc=$?
+    PEER_PID=
+    [ $rc -eq 0 ] || cat "$out" >&2
+    [ $sent -eq 0 ] && [ $rc -eq 0 ]
+}
+
+ALICE_INI=$(prefix_of ALICE)/drive_c/tolvik/msgsvc.ini
+cp "$ALICE_INI" "$WORK/alice.ini"
+sed -i "s/^nameservers=.*/nameservers=$NAMESERVER_IP:$FORGED_PORT/" "$ALICE_INI"
+check "a name answer forged from another address is not believed" \
+    server_case nameserver "$NAMESERVER_IP" "$FORGED_PORT" 127.0.0.3 "$FORGER_IP" -- BOBPC 'past the forger' Done
+cp "$WORK/alice.ini" "$ALICE_INI"
+check "BOB's Tolvik files the message" expect_messages BOB "ALICE${TAB}BOBPC${TAB}past the forger"
+check "a peer that only sends keepalives does not hold a send" \
+    server_case stall "$STALL_IP" "$PORT" keepalive -- KEEPER 'never delivered' "$NETFAIL"
+check "a peer that dribbles its replies does not hold a send past its deadline" \
+    server_case stall "$STALL_IP" "$PORT" dribble -- DRIBBLER "$(printf 'x%.0s' $(seq 1 700))" "$NETFAIL"
 
 # ---- Source filtering and rate limit -----------------------------------------------------------------------
 check "BOB's service stops on request" service_stop BOB

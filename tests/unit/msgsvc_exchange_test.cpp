@@ -406,6 +406,10 @@ TEST(msgsvcSender, ToleratesReplyShapesAndReportsFailures)
         {"reply to another command", {frame(build_success_reply(text))}, SendFailure::BadReply, 0},
         {"not an SMB", {frame(hex("01 02 03"))}, SendFailure::BadReply, 0},
         {"oversize frame", {hex("00 01 00 00")}, SendFailure::BadReply, 0},
+        {"a reply ahead of its request",
+         {cat({frame(build_success_reply(start)), frame(build_success_reply(text)),
+               frame(build_success_reply(SmbHeader{kSmbSendEnd}))})},
+         SendFailure::BadReply, 0},
     };
     for (const Case &c : cases) {
         SendOptions o;
@@ -461,4 +465,41 @@ TEST(msgsvcSender, ReportsSessionRefusalDosStatusAndNoDialect)
         EXPECT_EQ(st.failed, !accepted) << offer[0];
         EXPECT_EQ(!st.send.empty() && st.send[4 + 4] == kSmbSendMessage, accepted) << offer[0];
     }
+}
+
+TEST(msgsvcSender, NamesGoOutAsAtMostFifteenBytes)
+{
+    auto lead = [](uint8_t b) { return b >= 0x81 && b <= 0x9F; };  // code page 932's first lead bytes
+    struct Case { std::string from; bool dbcs; std::string want; };
+    const Case cases[] = {
+        {std::string(70000, 'a'), false, std::string(15, 'a')},  // its byte count would wrap
+        {"FIFTEEN-LETTERS", false, "FIFTEEN-LETTERS"},
+        {"FOURTEEN-BYTES\x82\xA0", true, "FOURTEEN-BYTES"},     // a double-byte character that does not fit
+        {"THIRTEEN-BYTE\x82\xA0", true, "THIRTEEN-BYTE\x82\xA0"},
+    };
+    for (const Case &c : cases) {
+        SendOptions o;
+        o.session_request = false;
+        o.lead_byte = c.dbcs ? +lead : nullptr;
+        Sender s = make_sender(c.from, c.from, "x", o);
+        const auto first = sender_begin(s);
+        SmbPacket p;
+        MessageStart start;
+        ASSERT_EQ(parse_smb(ByteView(first).sub(4), p), SmbError::None);
+        ASSERT_EQ(parse_send_start(p, start), SmbError::None) << c.want;
+        EXPECT_EQ(start.from, c.want);
+        EXPECT_EQ(start.to, c.want);
+    }
+}
+
+TEST(msgsvcSendClock, PeerTrafficMovesNoWait)
+{
+    const SendClock clock{5000, 2000};  // the send started at 0 with a 5 s deadline and 2 s steps
+    struct Case { uint64_t began, now; unsigned left; };
+    const Case cases[] = {
+        {0, 0, 2000},     {0, 1999, 1},  {0, 2000, 0},  // a keepalive at 1999 leaves the step's end where it was
+        {4000, 4000, 1000}, {4000, 6000, 0},            // a late step ends with the send
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(ms_left(c.now, step_end(clock, c.began)), c.left) << c.began << " " << c.now;
 }

@@ -1,7 +1,8 @@
-// Unit tests for NetBIOS names, name query packets and the LMHOSTS table.
+// Unit tests for NetBIOS names, name query packets, the answers a sender believes and the LMHOSTS table.
 #include "msgsvc/lmhosts.h"
 #include "msgsvc/nbname.h"
 #include "msgsvc/nbns.h"
+#include "msgsvc/resolve.h"
 
 #include "tests/unit/msgsvc_hex.h"
 
@@ -162,6 +163,43 @@ TEST(msgsvcNameQueryResponse, RejectsInconsistentPackets)
     ASSERT_TRUE(r);
     EXPECT_EQ(r->rcode, kNbnsNameError);
     EXPECT_TRUE(r->addresses.empty());
+}
+
+TEST(msgsvcNameAnswer, BelievesOnlyTheServerAskedAndUsableAddresses)
+{
+    constexpr uint32_t kServer = 0x0A000001, kOther = 0x0A000063, kPeer = 0x0A000007, kLoop = 0x7F000003;
+    const NetbiosName name{"PEERBOX", 0x03};
+    const NameAsked unicast{0xBEEF, name, false, kServer, 137};
+    NameAsked broadcast = unicast;
+    broadcast.broadcast = true;
+    auto answer = [&](std::vector<NbAddress> a, uint16_t id = 0xBEEF, NetbiosName n = {"peerbox", 0x03}) {
+        return build_name_query_response(id, n, 0, a);
+    };
+    auto negative = hex("BE EF 85 03 00 00 00 00 00 00 00 00");
+    struct Case { const char *what; const NameAsked &asked; std::vector<uint8_t> packet; uint32_t from; uint16_t port;
+                  AnswerKind kind; uint32_t ip; };
+    const Case cases[] = {
+        {"the server asked", unicast, answer({{0, kPeer}}), kServer, 137, AnswerKind::Found, kPeer},
+        {"another host first", unicast, answer({{0, kOther}}), kOther, 137, AnswerKind::Ignore, 0},
+        {"another port", unicast, answer({{0, kOther}}), kServer, 138, AnswerKind::Ignore, 0},
+        {"wrong id", unicast, answer({{0, kPeer}}, 0xBEEE), kServer, 137, AnswerKind::Ignore, 0},
+        {"another name", unicast, answer({{0, kPeer}}, 0xBEEF, {"PEERBOX", 0x00}), kServer, 137, AnswerKind::Ignore, 0},
+        {"not found", unicast, negative, kServer, 137, AnswerKind::Negative, 0},
+        {"group, 0.0.0.0, broadcast, multicast, class E, then usable", unicast,
+         answer({{kNbFlagGroup, kPeer}, {0, 0}, {0, 0xFFFFFFFF}, {0, 0xE0000001}, {0, 0xF0000001}, {0, kOther}}),
+         kServer, 137, AnswerKind::Found, kOther},
+        {"only unusable", unicast, answer({{0, 0x00000001}}), kServer, 137, AnswerKind::Negative, 0},
+        {"loopback from a remote server", unicast, answer({{0, kLoop}}), kServer, 137, AnswerKind::Negative, 0},
+        {"broadcast: anyone", broadcast, answer({{0, kOther}}), kOther, 1234, AnswerKind::Found, kOther},
+        {"broadcast: a refusal says nothing", broadcast, negative, kOther, 137, AnswerKind::Ignore, 0},
+    };
+    for (const Case &c : cases) {
+        const Answer a = judge_answer(c.asked, c.packet, c.from, c.port);
+        EXPECT_EQ(a.kind, c.kind) << c.what;
+        EXPECT_EQ(a.ipv4, c.ip) << c.what;
+    }
+    const NameAsked local{0xBEEF, name, false, kLoop, 137};
+    EXPECT_EQ(judge_answer(local, answer({{0, kLoop}}), kLoop, 137).ipv4, kLoop) << "loopback from this computer";
 }
 
 TEST(msgsvcIpv4, ParsesOnlyStrictDottedQuads)
