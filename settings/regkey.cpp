@@ -6,16 +6,6 @@
 #include <cstring>
 #include <string>
 
-RegKey &RegKey::operator=(RegKey &&other) noexcept
-{
-    if (this != &other) {
-        close();
-        key_ = other.key_;
-        other.key_ = nullptr;
-    }
-    return *this;
-}
-
 LONG RegKey::open(const char *path)
 {
     close();

@@ -6,12 +6,20 @@
 #include <windows.h>
 #include <cstddef>
 #include <string_view>
+#include <utility>
 
 class RegKey {
 public:
     RegKey() = default;
-    RegKey(RegKey &&other) noexcept : key_(other.key_) { other.key_ = nullptr; }
-    RegKey &operator=(RegKey &&other) noexcept;
+    RegKey(RegKey &&other) noexcept : key_(std::exchange(other.key_, nullptr)) {}
+    RegKey &operator=(RegKey &&other) noexcept
+    {
+        if (this != &other) {
+            close();
+            key_ = std::exchange(other.key_, nullptr);
+        }
+        return *this;
+    }
     RegKey(const RegKey &) = delete;
     RegKey &operator=(const RegKey &) = delete;
     ~RegKey() { close(); }
