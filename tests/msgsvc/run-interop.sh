@@ -448,6 +448,10 @@ if [ "$(id -u)" -ne 0 ]; then
     echo "skip - WINS registration: nmbd and nmblookup need UDP port 137 (run as root)"
 elif ! command -v nmbd >/dev/null || ! command -v nmblookup >/dev/null; then
     not_ok "WINS registration: nmbd and nmblookup are not installed (scripts/deps.sh installs them)"
+elif ! python3 "$HERE/../free_port.py" udp 0.0.0.0 0 137 >/dev/null 2>&1; then
+    # nmbd always binds 0.0.0.0:137, which any name service on this machine (a user's own
+    # Tolvik started as root, Samba) keeps from it.
+    echo "skip - WINS registration: UDP port 137 is in use on this machine, so nmbd cannot run here"
 else
     check "ALICE's service stops on request" service_stop ALICE
     if check "a private nmbd serves WINS on 127.0.0.10" nmbd_start; then
