@@ -51,9 +51,11 @@ bool main_dialog_open()
     return g_main.dialogsOpen > 0 || g_main.configOpen;
 }
 
-void main_monitor_timer(bool on)
+// The one rule for the monitor timer: it runs exactly while Monitor is on. The marker keeps
+// the last start's result, so the exit stops only a timer that was ever started.
+void main_monitor_timer_update()
 {
-    if (on)
+    if (g_settings.Monitor)
         g_main.monitorTimer = SetTimer(g_main.window, TIMER_MONITOR, MONITOR_PERIOD_MS, nullptr);
     else
         KillTimer(g_main.window, TIMER_MONITOR);
@@ -179,7 +181,7 @@ static void on_init_dialog(HWND hwnd)
 
     settings_load(); // 16
 
-    main_monitor_timer(g_settings.Monitor != 0); // 17
+    main_monitor_timer_update(); // 17
 
     recipients_history_load(); // 18
 

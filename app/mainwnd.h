@@ -51,7 +51,7 @@ void main_dialog_opened();            // an About box or Message View opens
 void main_dialog_closed();            // one of them closes (once per opening)
 void main_config_open(bool open);     // the configuration dialog opens or closes
 bool main_dialog_open();              // any of them open: tray menu greyed, no Ctrl+Tab
-void main_monitor_timer(bool on);     // timer 50 started or stopped, as Monitor says
+void main_monitor_timer_update();     // timer 50 (re)started when Monitor is on, else stopped
 void main_context_menu_open(bool open);
 
 // Exit sequence: tray icon removed, histories and mode saved, dialog ended.

@@ -19,3 +19,12 @@ std::size_t bounded_length(const char *buf, std::size_t cap)
     const void *zero = std::memchr(buf, '\0', cap);
     return zero ? static_cast<std::size_t>(static_cast<const char *>(zero) - buf) : cap;
 }
+
+bool terminate_read_text(char *buf, std::size_t size, std::size_t cap)
+{
+    std::size_t length = bounded_length(buf, size < cap ? size : cap);
+    if (length >= cap)
+        return false;
+    buf[length] = '\0';
+    return true;
+}

@@ -53,7 +53,6 @@ inline uint32_t get_le32(const uint8_t *p)
 }
 
 // Writers append to the end of out.
-inline void put_u8(std::vector<uint8_t> &out, uint8_t v) { out.push_back(v); }
 inline void put_be16(std::vector<uint8_t> &out, uint16_t v)
 {
     out.push_back(static_cast<uint8_t>(v >> 8));

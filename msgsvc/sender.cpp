@@ -63,7 +63,7 @@ std::vector<uint8_t> on_frame(Sender &s, const SessionFrame &f)
         if (f.type == kSessionPositive)
             return after_session(s);
         if (f.type == kSessionNegative) {
-            s.session_error = f.payload.empty() ? 0 : f.payload[0];
+            s.session_error = parse_negative_response(f.payload).value_or(0);
             fail(s, SendFailure::SessionRefused);
         } else {
             fail(s, SendFailure::BadReply);

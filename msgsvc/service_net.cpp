@@ -348,7 +348,7 @@ void run(NetState &n)
             if (*s)
                 FD_SET(s->get(), &readable);
         for (const Client &c : n.clients) {
-            if (!outbox_pending(c.out).empty())
+            if (!outbox_wants_input(c.out))
                 FD_SET(c.socket.get(), &writable);
             else if (!c.closing)
                 FD_SET(c.socket.get(), &readable);

@@ -72,13 +72,6 @@ std::vector<uint8_t> build_negative_response(uint8_t error)
     return out;
 }
 
-std::vector<uint8_t> build_keepalive()
-{
-    std::vector<uint8_t> out;
-    append_session_header(out, kSessionKeepalive, 0);
-    return out;
-}
-
 std::optional<SessionRequest> parse_session_request(ByteView payload)
 {
     if (payload.size != 2 * kEncodedNameSize)

@@ -52,7 +52,6 @@ std::vector<uint8_t> build_session_message(ByteView payload);
 std::vector<uint8_t> build_session_request(const NetbiosName &called, const NetbiosName &calling);
 std::vector<uint8_t> build_positive_response();
 std::vector<uint8_t> build_negative_response(uint8_t error);
-std::vector<uint8_t> build_keepalive();
 
 struct SessionRequest {
     NetbiosName called;

@@ -104,26 +104,6 @@ void put_block(std::vector<uint8_t> &bytes, std::string_view text)
 
 } // namespace
 
-const char *smb_error_name(SmbError e)
-{
-    switch (e) {
-    case SmbError::None: return "none";
-    case SmbError::Truncated: return "truncated header";
-    case SmbError::BadMagic: return "not an SMB1 packet";
-    case SmbError::WordsBeyondPacket: return "word count beyond packet";
-    case SmbError::BytesBeyondPacket: return "byte count beyond packet";
-    case SmbError::WrongWordCount: return "wrong word count";
-    case SmbError::WrongBufferFormat: return "wrong buffer format";
-    case SmbError::MissingTerminator: return "missing string terminator";
-    case SmbError::NameTooLong: return "name too long";
-    case SmbError::BlockBeyondBytes: return "data block beyond byte area";
-    case SmbError::BlockTooLong: return "data block too long";
-    case SmbError::WrongCommand: return "reply to another command";
-    case SmbError::NotAReply: return "not a reply";
-    }
-    return "unknown";
-}
-
 SmbError parse_smb(ByteView packet, SmbPacket &out)
 {
     if (packet.size < kSmbHeaderSize + 1)

@@ -78,7 +78,6 @@ enum class SmbError : uint8_t {
     WrongCommand,        // a reply for another command
     NotAReply,           // the reply flag is missing
 };
-const char *smb_error_name(SmbError e);
 
 SmbError parse_smb(ByteView packet, SmbPacket &out);
 

@@ -14,7 +14,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <vector>
 
 // Popup titles; the Russian one (Windows-1251) is looked for first.
 static const char kTitleRussian[] = "\xD1\xEB\xF3\xE6\xE1\xE0 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9 ";

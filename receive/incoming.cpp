@@ -9,6 +9,7 @@
 #include "receive/incoming_logic.h"
 #include "receive/msgtext.h"
 #include "settings/history.h"
+#include "settings/regkey.h"
 #include "settings/settings.h"
 
 #include <cstdio>
@@ -99,28 +100,24 @@ void store_save()
     if (w.delete_key)
         RegDeleteKeyA(HKEY_CURRENT_USER, kMessagesKey);
     if (w.write_from < w.write_to || w.remove_from < w.remove_to) {
-        HKEY key;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, kMessagesKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                            nullptr) != ERROR_SUCCESS) {
+        RegKey key;
+        if (key.create(kMessagesKey) != ERROR_SUCCESS) {
             store_write_failed(s_store);
             return;
         }
         bool ok = true;
         for (size_t i = w.write_from; i < w.write_to; ++i) {
             const char *full = item_full_text(static_cast<int>(i));
-            std::string name = store_value_name(i);
-            if (!full || RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE *>(full),
-                                        static_cast<DWORD>(std::strlen(full) + 1)) != ERROR_SUCCESS)
+            if (!full || key.set_text(store_value_name(i).c_str(), full) != ERROR_SUCCESS)
                 ok = false;
         }
         // A value left behind would come back at the next start: a failed removal leaves
         // the key unknown, so the next save rewrites it whole.
         for (size_t i = w.remove_from; i < w.remove_to; ++i) {
-            LONG rc = RegDeleteValueA(key, store_value_name(i).c_str());
+            LONG rc = key.erase(store_value_name(i).c_str());
             if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
                 ok = false;
         }
-        RegCloseKey(key);
         if (!ok) {
             store_write_failed(s_store);
             return;
@@ -137,8 +134,8 @@ static bool char_equal(char a, char b)
 // Appends the stored messages. The list is drawn once at the end, not per item.
 void store_load()
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kMessagesKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    RegKey key;
+    if (key.open(kMessagesKey) != ERROR_SUCCESS) {
         if (item_count() == 0)
             store_written(s_store, 0); // no key and no items: the store mirrors the list
         return;
@@ -150,24 +147,20 @@ void store_load()
     int lastFiled = -1;
     for (DWORD i = 0;; ++i) {
         char name[10];
-        DWORD nameSize = sizeof name;
         char data[1024];
-        DWORD type = 0, dataSize = sizeof data;
-        LONG rc = RegEnumValueA(key, i, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE *>(data), &dataSize);
+        bool isText = false;
+        LONG rc = key.value_text(i, name, sizeof name, data, sizeof data, isText);
         StoreEnumStep next = store_enum_step(rc);
         if (next == StoreEnumStep::Stop) {
             if (rc != ERROR_NO_MORE_ITEMS)
                 mirrors = false;
             break;
         }
-        // Values that are not text, or longer than 1023 characters, are skipped. A text
-        // stored without its zero reads the same.
-        if (next == StoreEnumStep::Skip || type != REG_SZ ||
-            (dataSize == sizeof data && data[sizeof data - 1] != '\0')) {
+        // Values that are not text, or longer than 1023 characters, are skipped.
+        if (next == StoreEnumStep::Skip || !isText) {
             mirrors = false;
             continue;
         }
-        data[dataSize < sizeof data ? dataSize : sizeof data - 1] = '\0';
         ParsedMessage parsed;
         parse_message_text(data, char_equal, parsed);
         int count = item_count();
@@ -176,11 +169,10 @@ void store_load()
             mirrors = false;
         } else {
             lastFiled = incoming_file(parsed.from, parsed.to, parsed.time, parsed.message, data);
-            if (store_value_name(static_cast<size_t>(lastFiled - firstIndex)) != std::string(name, nameSize))
+            if (store_value_name(static_cast<size_t>(lastFiled - firstIndex)) != name)
                 mirrors = false;
         }
     }
-    RegCloseKey(key);
     // The count is shown once for the whole load; the end state is the same as per value.
     if (receiver_mode())
         message_count_update();

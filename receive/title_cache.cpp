@@ -52,12 +52,6 @@ void title_cache_store(TitleCache &cache, std::uintptr_t window, TitleMatch matc
         it->second.match = match;
 }
 
-TitleMatch title_cache_match(const TitleCache &cache, std::uintptr_t window)
-{
-    auto it = cache.windows.find(window);
-    return it == cache.windows.end() ? TitleMatch::None : it->second.match;
-}
-
 std::vector<std::uintptr_t> title_cache_popups(const TitleCache &cache)
 {
     std::vector<std::pair<std::pair<TitleMatch, std::uint64_t>, std::uintptr_t>> found;

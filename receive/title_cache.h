@@ -52,9 +52,6 @@ std::vector<std::uintptr_t> title_cache_due(const TitleCache &cache);
 
 void title_cache_store(TitleCache &cache, std::uintptr_t window, TitleMatch match);
 
-// The cached match of a known window (None for an unknown one).
-TitleMatch title_cache_match(const TitleCache &cache, std::uintptr_t window);
-
 // The windows with a popup title, in lookup order: by group (TitleMatch order), and within a
 // group in the order the listings met them.
 std::vector<std::uintptr_t> title_cache_popups(const TitleCache &cache);

@@ -13,8 +13,6 @@
 
 #include <lm.h>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 

@@ -59,7 +59,7 @@ static void on_ok(HWND dlg)
         g_settings.*box.field = checked(dlg, box.id) ? 1 : 0;
     GetDlgItemTextA(dlg, IDC_CFG_PROGRAM, g_settings.ExternalProg, sizeof g_settings.ExternalProg);
     settings_save();
-    main_monitor_timer(g_settings.Monitor != 0);
+    main_monitor_timer_update();
     main_config_open(false);
     EndDialog(dlg, IDOK);
 }

@@ -8,6 +8,7 @@
 #include "app/ids.h"
 #include "app/mainwnd.h"
 #include "app/platform.h"
+#include "settings/regkey.h"
 #include "settings/settings.h"
 #include "settings/stamp.h"
 
@@ -66,37 +67,27 @@ static bool enumeration_over(LONG rc)
 void recipients_history_load()
 {
     SendMessageA(g_main.recipient, CB_LIMITTEXT, 2570, 0);
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kHistoryKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+    RegKey key;
+    if (key.open(kHistoryKey) == ERROR_SUCCESS) {
         for (DWORD i = 0;; ++i) {
             char name[257];
-            DWORD size = sizeof name;
-            LONG rc = RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+            LONG rc = key.value_name(i, name, sizeof name);
             if (enumeration_over(rc))
                 break;
             if (rc == ERROR_SUCCESS && name[0])
                 SendMessageA(g_main.recipient, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
         }
         SendMessageA(g_main.recipient, CB_SETCURSEL, 0, 0);
-        RegCloseKey(key);
     }
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+    if (key.open(kSettingsKey) == ERROR_SUCCESS) {
         char last[257];
-        DWORD type = 0, size = sizeof last;
-        if (RegQueryValueExA(key, "Last User", nullptr, &type, reinterpret_cast<BYTE *>(last), &size) ==
-                ERROR_SUCCESS &&
-            type == REG_SZ) {
-            last[size < sizeof last ? size : sizeof last - 1] = '\0';
+        if (key.text("Last User", last))
             SetWindowTextA(g_main.recipient, last);
-        }
-        DWORD mode = 0;
-        size = sizeof mode;
-        LONG rc = RegQueryValueExA(key, "Interface", nullptr, &type, reinterpret_cast<BYTE *>(&mode), &size);
-        bool read = rc == ERROR_SUCCESS && type == REG_DWORD && size == sizeof mode; // else: not read
-        int button = (!read || mode == 1) ? IDC_SENDER : IDC_RECEIVER;
+        DWORD mode = 1; // not read: Sender mode
+        key.dword("Interface", mode);
+        int button = mode == 1 ? IDC_SENDER : IDC_RECEIVER;
         SendDlgItemMessageA(g_main.window, button, BM_SETCHECK, BST_CHECKED, 0);
         SendMessageA(g_main.window, WM_COMMAND, button, 0);
-        RegCloseKey(key);
     }
     last_message_load(-1);
     sent_messages_load(-1);
@@ -107,31 +98,18 @@ void last_message_load(int index)
     std::string recipient = recipient_at(index);
     if (recipient.empty())
         return;
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kHistoryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    RegKey key;
+    if (key.open(kHistoryKey) != ERROR_SUCCESS)
         return;
     char text[1024];
-    DWORD type = 0, size = sizeof text;
-    LONG rc = RegQueryValueExA(key, recipient.c_str(), nullptr, &type, reinterpret_cast<BYTE *>(text), &size);
-    if (rc == ERROR_SUCCESS && type == REG_SZ && (size < sizeof text || text[sizeof text - 1] == '\0')) {
-        text[size < sizeof text ? size : sizeof text - 1] = '\0';
-        SetWindowTextA(g_main.message, text);
-    } else {
-        SetWindowTextA(g_main.message, "");
-    }
-    RegCloseKey(key);
+    SetWindowTextA(g_main.message, key.text(recipient.c_str(), text) ? text : "");
 }
 
-static bool write_text(const char *path, const char *name, const std::string &text)
+static void write_text(const char *path, const char *name, const std::string &text)
 {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    LONG rc = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text.c_str()),
-                             static_cast<DWORD>(text.size() + 1));
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
+    RegKey key;
+    if (key.create(path) == ERROR_SUCCESS)
+        key.set_text(name, text.c_str());
 }
 
 void recipients_history_save(const std::string &line, const std::string &text)
@@ -151,24 +129,10 @@ void recipients_history_save()
 
 void interface_save()
 {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return;
-    DWORD sender = static_cast<DWORD>(SendDlgItemMessageA(g_main.window, IDC_SENDER, BM_GETCHECK, 0, 0));
-    RegSetValueExA(key, "Interface", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&sender), sizeof sender);
-    RegCloseKey(key);
-}
-
-// Reads value `name` of an open key as text of at most 1023 characters.
-static bool read_text(HKEY key, const char *name, char (&text)[1024])
-{
-    DWORD type = 0, size = sizeof text;
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE *>(text), &size) != ERROR_SUCCESS ||
-        type != REG_SZ || (size == sizeof text && text[sizeof text - 1] != '\0'))
-        return false;
-    text[size < sizeof text ? size : sizeof text - 1] = '\0';
-    return true;
+    RegKey key;
+    if (key.create(kSettingsKey) == ERROR_SUCCESS)
+        key.set_dword("Interface",
+                      static_cast<DWORD>(SendDlgItemMessageA(g_main.window, IDC_SENDER, BM_GETCHECK, 0, 0)));
 }
 
 // Calls fn(name, text) for each value of the recipient's sent-messages key, in enumeration
@@ -177,21 +141,18 @@ static bool read_text(HKEY key, const char *name, char (&text)[1024])
 template <typename Fn>
 static bool each_sent_text(const std::string &recipient, Fn fn)
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, sent_key_path(recipient).c_str(), 0, KEY_QUERY_VALUE, &key) !=
-        ERROR_SUCCESS)
+    RegKey key;
+    if (key.open(sent_key_path(recipient).c_str()) != ERROR_SUCCESS)
         return false;
     for (DWORD i = 0;; ++i) {
         char name[257];
-        DWORD size = sizeof name;
-        LONG rc = RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+        LONG rc = key.value_name(i, name, sizeof name);
         if (enumeration_over(rc))
             break;
         char text[1024];
-        if (rc == ERROR_SUCCESS && name[0] && read_text(key, name, text) && !fn(name, text))
+        if (rc == ERROR_SUCCESS && name[0] && key.text(name, text) && !fn(name, text))
             break;
     }
-    RegCloseKey(key);
     return true;
 }
 
@@ -226,26 +187,23 @@ static std::string find_by_text(const std::string &recipient, const std::string 
     return found;
 }
 
-static void delete_all_with_text(HKEY key, const std::string &recipient, const std::string &text)
+static void delete_all_with_text(const RegKey &key, const std::string &recipient, const std::string &text)
 {
     for (;;) {
         std::string name = find_by_text(recipient, text);
-        if (name.empty() || RegDeleteValueA(key, name.c_str()) != ERROR_SUCCESS)
+        if (name.empty() || key.erase(name.c_str()) != ERROR_SUCCESS)
             break;
     }
 }
 
 // The first time-stamp name from now on that names no value of the key yet.
-static std::string free_stamp_name(HKEY key)
+static std::string free_stamp_name(const RegKey &key)
 {
     SYSTEMTIME now;
     GetLocalTime(&now);
     Stamp t = {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
     std::string name = stamp_name(t);
-    for (int tries = 0; tries < 3600; ++tries) {
-        LONG rc = RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, nullptr);
-        if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA)
-            break;
+    for (int tries = 0; tries < 3600 && key.has(name.c_str()); ++tries) {
         t = next_second(t);
         name = stamp_name(t);
     }
@@ -255,15 +213,11 @@ static std::string free_stamp_name(HKEY key)
 // Writes text as the newest sent message of line; false when the key is deleted under it.
 static bool write_sent(const std::string &line, const std::string &text)
 {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, sent_key_path(line).c_str(), 0, nullptr, 0,
-                        KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    RegKey key;
+    if (key.create(sent_key_path(line).c_str(), KEY_SET_VALUE | KEY_QUERY_VALUE) != ERROR_SUCCESS)
         return true;
     delete_all_with_text(key, line, text);
-    LONG rc = RegSetValueExA(key, free_stamp_name(key).c_str(), 0, REG_SZ,
-                             reinterpret_cast<const BYTE *>(text.c_str()), static_cast<DWORD>(text.size() + 1));
-    RegCloseKey(key);
-    return rc != ERROR_KEY_DELETED;
+    return key.set_text(free_stamp_name(key).c_str(), text.c_str()) != ERROR_KEY_DELETED;
 }
 
 void sent_message_save(const std::string &line, const std::string &text)
@@ -292,12 +246,9 @@ void sent_message_delete()
     if (recipient.empty() || !storable_subkey(recipient))
         return;
     std::string text = window_text(g_main.sentMessages);
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, sent_key_path(recipient).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS)
-        return;
-    delete_all_with_text(key, recipient, text);
-    RegCloseKey(key);
+    RegKey key;
+    if (key.create(sent_key_path(recipient).c_str()) == ERROR_SUCCESS)
+        delete_all_with_text(key, recipient, text);
 }
 
 void sent_messages_clear()

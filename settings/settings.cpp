@@ -2,6 +2,7 @@
 #include "settings/settings.h"
 
 #include "app/textbuf.h"
+#include "settings/regkey.h"
 
 #include <cstring>
 
@@ -44,30 +45,17 @@ static constexpr FlagValue kFlags[] = {
     {"Monitor", &Settings::Monitor},
 };
 
-// A flag is taken only when it is a 4-byte REG_DWORD.
-static void load_flag(HKEY key, const char *name, DWORD &field)
+// A text is taken only when it fits the field with its terminator. It is read through a
+// larger buffer, so a stored text with zeros after it still loads. An empty text keeps the
+// field as it was (a layout keeps the one active at start-up).
+static void load_text(const RegKey &key, const char *name, char *field, size_t fieldSize)
 {
-    DWORD type = 0, value = 0, size = sizeof value;
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE *>(&value), &size) == ERROR_SUCCESS &&
-        type == REG_DWORD && size == sizeof value)
-        field = value;
-}
-
-// A text is read into a scratch buffer and taken only when it is a REG_SZ that fits the
-// field with its terminator; stored without its zero, it reads the same. An empty text
-// keeps the field as it was (a layout keeps the one active at start-up).
-static void load_text(HKEY key, const char *name, char *field, size_t fieldSize)
-{
-    char scratch[1024];
-    DWORD type = 0, size = sizeof scratch;
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE *>(scratch), &size) != ERROR_SUCCESS ||
-        type != REG_SZ)
+    char text[1024];
+    if (!key.text(name, text))
         return;
-    size_t length = bounded_length(scratch, size);
-    if (length == 0 || length >= fieldSize)
-        return;
-    std::memcpy(field, scratch, length);
-    field[length] = '\0';
+    size_t length = std::strlen(text);
+    if (length > 0 && length < fieldSize)
+        std::memcpy(field, text, length + 1);
 }
 
 void settings_load()
@@ -78,40 +66,32 @@ void settings_load()
     GetKeyboardLayoutNameA(layout);
     copy_bounded(g_settings.MessageEditLayout, sizeof g_settings.MessageEditLayout, layout);
 
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    RegKey key;
+    if (key.open(kSettingsKey) != ERROR_SUCCESS)
         return;
-    for (const FlagValue &flag : kFlags)
-        load_flag(key, flag.name, g_settings.*flag.field);
+    for (const FlagValue &flag : kFlags) // a flag is taken only when it is a 4-byte REG_DWORD
+        key.dword(flag.name, g_settings.*flag.field);
     load_text(key, "ExternalProg", g_settings.ExternalProg, sizeof g_settings.ExternalProg);
     load_text(key, "UserComboLayout", g_settings.UserComboLayout, sizeof g_settings.UserComboLayout);
     load_text(key, "MessageEditLayout", g_settings.MessageEditLayout, sizeof g_settings.MessageEditLayout);
-    RegCloseKey(key);
 }
 
-// Written without its terminating zero. The registry counts a zero in when the byte after
-// the counted data is zero, so the text is passed from a buffer that does not end there.
-static void save_text(HKEY key, const char *name, const char *text, size_t fieldSize)
+// The three texts are written without their terminating zero.
+static void save_text(const RegKey &key, const char *name, const char *field, size_t fieldSize)
 {
-    size_t length = bounded_length(text, fieldSize);
-    char unterminated[260 + 1];
-    std::memcpy(unterminated, text, length);
-    unterminated[length] = '#';
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(unterminated), static_cast<DWORD>(length));
+    key.set_bare_text(name, std::string_view(field, bounded_length(field, fieldSize)));
 }
 
 LONG settings_save()
 {
-    HKEY key;
-    LONG rc = RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+    RegKey key;
+    LONG rc = key.create(kSettingsKey);
     if (rc != ERROR_SUCCESS)
         return rc;
     for (const FlagValue &flag : kFlags)
-        RegSetValueExA(key, flag.name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&(g_settings.*flag.field)),
-                       sizeof(DWORD));
+        key.set_dword(flag.name, g_settings.*flag.field);
     save_text(key, "ExternalProg", g_settings.ExternalProg, sizeof g_settings.ExternalProg);
     save_text(key, "UserComboLayout", g_settings.UserComboLayout, sizeof g_settings.UserComboLayout);
     save_text(key, "MessageEditLayout", g_settings.MessageEditLayout, sizeof g_settings.MessageEditLayout);
-    RegCloseKey(key);
     return rc;
 }

@@ -4,6 +4,7 @@ set(SETTINGS_CORE_SOURCES
 )
 set(SETTINGS_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/history.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/regkey.cpp
   ${CMAKE_CURRENT_LIST_DIR}/settings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/config.cpp
 )

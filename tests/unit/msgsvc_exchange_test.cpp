@@ -22,6 +22,7 @@ std::vector<uint8_t> cat(std::initializer_list<std::vector<uint8_t>> parts)
 }
 
 std::vector<uint8_t> frame(const std::vector<uint8_t> &smb) { return build_session_message(smb); }
+const std::vector<uint8_t> kKeepalive = hex("85 00 00 00");
 
 // Command, status (DOS form) and first word of every SMB reply in a byte stream.
 struct Answer {
@@ -189,9 +190,9 @@ TEST(msgsvcReceiver, SmbclientStreamByteByByte)
     const auto stream = cat({
         build_session_request({"TOLVIKPEER", 0x03}, {"SENDERPC", 0x00}),
         frame(build_send_start(0x2267, "alice", "TOLVIKPEER")),
-        build_keepalive(),
+        kKeepalive,
         frame(build_send_text(0x2267, 0, "Hello w\x94rld\r\nline2")),
-        build_keepalive(),
+        kKeepalive,
         frame(build_send_end(0x2267, 0)),
     });
     ReceiverConn c = make_receiver();
@@ -261,7 +262,7 @@ TEST(msgsvcReceiver, PolicyGatesEverySessionRequestAndDecidesBeforeTheReply)
         {"our name", request("bob", 0x03), build_positive_response()},
         {"another name", request("NOTBOB", 0x03), refused},
         {"another suffix", request("BOB", 0x20), refused},
-        {"a keepalive first", cat({build_keepalive(), request("NOTBOB", 0x03)}), refused},
+        {"a keepalive first", cat({kKeepalive, request("NOTBOB", 0x03)}), refused},
     };
     for (const Gate &g : gates) {
         ReceiverConn c = make_receiver();
@@ -400,7 +401,7 @@ TEST(msgsvcSender, ToleratesReplyShapesAndReportsFailures)
     const Case cases[] = {
         {"start reply WC 0 (smbd)", {frame(build_success_reply(start))}, SendFailure::None, 0},
         {"start reply WC 1", {frame(build_success_reply(start, hex("34 12")))}, SendFailure::None, 0x1234},
-        {"keepalive first", {cat({build_keepalive(), frame(build_success_reply(start))})}, SendFailure::None, 0},
+        {"keepalive first", {cat({kKeepalive, frame(build_success_reply(start))})}, SendFailure::None, 0},
         {"DOS error", {frame(build_error_reply(start, kErrSrv, kErrSrvMessagesOff))}, SendFailure::Refused, 0},
         {"NT error", {frame(build_smb(nt_error, {}, {}))}, SendFailure::Refused, 0},
         {"reply to another command", {frame(build_success_reply(text))}, SendFailure::BadReply, 0},

@@ -30,7 +30,6 @@ TEST(msgsvcSessionPackets, MatchKnownBytes)
     EXPECT_EQ(build_session_request({"TOLVIKPEER", 0x03}, {"SENDERPC", 0x00}), kRequest);
     EXPECT_EQ(build_positive_response(), hex("82 00 00 00"));
     EXPECT_EQ(build_negative_response(kSessionCalledNotPresent), hex("83 00 00 01 82"));
-    EXPECT_EQ(build_keepalive(), hex("85 00 00 00"));
 
     const auto req = parse_session_request(ByteView(kRequest).sub(4));
     ASSERT_TRUE(req);

@@ -29,3 +29,24 @@ TEST(BoundedLength, StopsAtZeroOrCapacity)
     EXPECT_EQ(bounded_length("ab\0cd", 5), 2u);
     EXPECT_EQ(bounded_length("", 1), 0u);
 }
+
+TEST(TerminateReadText, TextUpToTheZeroOrAllBytesAndOnlyWhenItFits)
+{
+    struct Case { const char *data; std::size_t size, cap; const char *want; };
+    const Case cases[] = {
+        {"abc\0", 4, 4, "abc"},   // stored with its zero
+        {"abc#", 3, 4, "abc"},    // stored without it: the zero is added after the bytes read
+        {"ab\0cd", 5, 8, "ab"},   // the text ends at the first zero
+        {"", 0, 1, ""},           // an empty value
+        {"abcd", 4, 4, nullptr},  // four characters need five bytes
+    };
+    for (const Case &c : cases) {
+        char buf[8];
+        std::memset(buf, '#', sizeof buf);
+        std::memcpy(buf, c.data, c.size);
+        EXPECT_EQ(terminate_read_text(buf, c.size, c.cap), c.want != nullptr) << c.data;
+        if (c.want) {
+            EXPECT_STREQ(buf, c.want) << c.data;
+        }
+    }
+}

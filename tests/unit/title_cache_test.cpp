@@ -127,7 +127,7 @@ TEST(TitleCache, PopupsInLookupOrderTakenOnesKeptGoneOnesForgotten)
     world.windows = {0x44, 0x48, 0x4c};
     while (!title_cache_full_scan(c))
         tick(c, world);
-    EXPECT_EQ(title_cache_match(c, 0x40), TitleMatch::None);
+    EXPECT_EQ(title_cache_popups(c), (std::vector<std::uintptr_t>{0x44, 0x4c}));
     EXPECT_EQ(c.windows.size(), 3u);
     world.windows.push_back(0x40);
     EXPECT_TRUE(tick(c, world).count(0x40));
