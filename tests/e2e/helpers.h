@@ -171,12 +171,13 @@ inline bool wait_gone(HWND window, DWORD timeoutMs = 5000)
 }
 
 // Starts tolvik and waits until its one-shot hide timer has put the collapsed window in the
-// tray. The dialog manager shows the window before its loop first waits for input (the
-// process's first idle moment) and the timer hides it 100 ms later.
+// tray. The dialog manager shows the window once its loop first finds the queue empty (the
+// process's first idle moment), before it takes another message; the timer hides it 100 ms
+// later.
 inline bool start_in_tray(App &app, const char *extraEnv = nullptr)
 {
     return app_start_main(app, 15000, extraEnv) && WaitForInputIdle(app.pi.hProcess, 15000) == 0 &&
-           wait_hidden(app.main);
+           sync(app.main) && wait_hidden(app.main);
 }
 
 inline bool full_frame(HWND main)
