@@ -215,12 +215,12 @@ E2E_TEST(startup, exit_from_either_menu_then_first_instance_again)
 
 E2E_TEST(startup, window_brought_up_at_once_is_not_hidden_by_the_start_up_timer)
 {
-    reg_reset();
-    App app, popup;
+    Receiver r; // a message filed later does not bring the window forward
+    App &app = r.app, popup;
     if (!CHECK(app_start_main(app)))
         return;
     // The window has just collapsed; its one-shot hide timer has not fired yet.
-    PostMessageA(app.main, 1690, 0, 0);
+    PostMessageA(app.main, WM_ACTIVATEINSTANCE, 0, 0);
     CHECK(wait_until([&] { return IsWindowVisible(app.main) && full_frame(app.main); }, 3000));
     // Timers fire in the order they fall due: a popup whose text comes half a second after the
     // window was up is taken by a tick that falls due after the hide timer's.
