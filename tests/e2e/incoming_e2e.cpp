@@ -117,21 +117,20 @@ static void delete_items(const DeleteRow &row)
         select_items(r.list, row.selected);
         post_command(r.app.main, IDC_DELETE);
     }
-    CHECK(wait_count(r.list, static_cast<int>(row.left.size())));
-    std::vector<std::string> shown, kept;
-    for (int i : row.left) {
-        shown.push_back(lv_text(r.list, static_cast<int>(shown.size()), 1));
-        kept.push_back(texts[i]);
+    const int left = static_cast<int>(row.left.size());
+    CHECK(wait_count(r.list, left));
+    std::vector<std::string> shown, want, kept;
+    for (int i = 0; i < left; ++i) {
+        shown.push_back(lv_text(r.list, i, 1));
+        want.push_back(row.senders[row.left[i]]);
+        kept.push_back(texts[row.left[i]]);
     }
-    std::vector<std::string> want;
-    for (int i : row.left)
-        want.push_back(row.senders[i]);
     CHECK_EQ_STR(joined(shown), joined(want));
     CHECK_EQ_INT(SendMessageA(r.list, LVM_GETSELECTEDCOUNT, 0, 0), 1);
     CHECK_EQ_INT(lv_state(r.list, row.selectedAfter, LVIS_SELECTED | LVIS_FOCUSED), LVIS_SELECTED | LVIS_FOCUSED);
-    CHECK_EQ_STR(item_text(r.app.main, IDC_STATUS), e2e_format("Total messages: %d", static_cast<int>(row.left.size())));
-    std::vector<StoredValue> values = store_values();
+    CHECK_EQ_STR(item_text(r.app.main, IDC_STATUS), e2e_format("Total messages: %d", left));
     CHECK_EQ_STR(joined(stored_texts()), joined(kept));
+    std::vector<StoredValue> values = store_values();
     for (size_t i = 0; i < values.size(); ++i)
         CHECK_MSG(values[i].name == e2e_format("%09u", static_cast<unsigned>(i)) && values[i].sz_with_zero,
                   "value %s is REG_SZ with its zero, numbered in turn", values[i].name.c_str());

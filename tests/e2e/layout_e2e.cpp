@@ -159,13 +159,13 @@ void resize_steps(std::initializer_list<POINT> steps)
     for (POINT d : steps) {
         if (!CHECK(resize_by(w, d.x, d.y)))
             return;
-        std::string when = e2e_format("%ld wider and %ld taller", d.x, d.y);
+        SIZE now = client_size(w);
+        std::string when = e2e_format("%ld wider and %ld taller", now.cx - start.client.cx, now.cy - start.client.cy);
         check_resized(start, snapshot(w), when.c_str());
         check_inside_and_apart(w, when.c_str());
     }
-    RECT r = window_rect(w);
-    SetWindowPos(w, nullptr, 0, 0, width(r) + start.client.cx - client_size(w).cx,
-                 height(r) + start.client.cy - client_size(w).cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SIZE now = client_size(w);
+    CHECK(resize_by(w, start.client.cx - now.cx, start.client.cy - now.cy));
     Snapshot back = snapshot(w);
     for (int id : kAllControls)
         CHECK_MSG(same_rect(back.rects[id], start.rects[id]), "control %d back at %s, got %s", id,
