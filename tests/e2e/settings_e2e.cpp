@@ -42,6 +42,12 @@ HWND open_config(const App &app)
     return open_dialog(app, IDM_CONFIGURE, "Tolvik Configuration");
 }
 
+// Starts tolvik and opens its configuration dialog; null when either fails.
+HWND start_configuring(App &app)
+{
+    return CHECK(app_start_main(app)) ? open_config(app) : nullptr;
+}
+
 // A click as the user makes it: the box toggles itself and tells the dialog.
 void click(HWND dlg, int id)
 {
@@ -132,9 +138,7 @@ E2E_TEST(settings, first_run_uses_defaults_and_captures)
 {
     reg_reset();
     App app;
-    if (!CHECK(app_start_main(app)))
-        return;
-    HWND dlg = open_config(app);
+    HWND dlg = start_configuring(app);
     if (CHECK_MSG(dlg != nullptr, "the configuration dialog opens")) {
         check_dialog_defaults(dlg);
         CHECK(close_dialog(dlg, IDCANCEL));
@@ -151,11 +155,9 @@ E2E_TEST(settings, save_and_load_round_trip)
 {
     reg_reset();
     App app;
-    if (!CHECK(app_start_main(app)))
-        return;
     // Every box the other way round, and a program path.
     const std::string path = "C:\\Program Files\\Notify\\notify.exe";
-    HWND dlg = open_config(app);
+    HWND dlg = start_configuring(app);
     if (!CHECK(dlg != nullptr))
         return;
     for (const Flag &f : kFlags) // "Enable Receiver " comes last, after the boxes it governs
@@ -183,9 +185,7 @@ E2E_TEST(settings, save_and_load_round_trip)
 
     // The next run loads what was saved and saves it back unchanged.
     App again;
-    if (!CHECK(app_start_main(again)))
-        return;
-    dlg = open_config(again);
+    dlg = start_configuring(again);
     if (CHECK(dlg != nullptr)) {
         for (const Flag &f : kFlags)
             CHECK_MSG(is_checked(dlg, f.box) != (f.value != 0), "box %d loaded", f.box);
@@ -206,9 +206,7 @@ E2E_TEST(settings, program_path_of_259_characters_without_zero)
     CHECK(reg_set_raw(nullptr, "ExternalProg", REG_SZ, buffer.data(), 259));
 
     App app;
-    if (!CHECK(app_start_main(app)))
-        return;
-    HWND dlg = open_config(app);
+    HWND dlg = start_configuring(app);
     if (CHECK(dlg != nullptr)) {
         CHECK_EQ_STR(item_text(dlg, IDC_CFG_PROGRAM), path);
         CHECK(close_dialog(dlg, IDCANCEL));
@@ -223,9 +221,7 @@ E2E_TEST(settings, program_path_edit_stops_at_259_characters)
 {
     reg_reset();
     App app;
-    if (!CHECK(app_start_main(app)))
-        return;
-    HWND dlg = open_config(app);
+    HWND dlg = start_configuring(app);
     if (!CHECK(dlg != nullptr))
         return;
     HWND edit = GetDlgItem(dlg, IDC_CFG_PROGRAM);
@@ -291,9 +287,7 @@ static void hostile_values_keep_defaults(Hostile how)
     reg_reset();
     write_hostile(how);
     App app;
-    if (!CHECK(app_start_main(app)))
-        return;
-    HWND dlg = open_config(app);
+    HWND dlg = start_configuring(app);
     if (CHECK(dlg != nullptr)) {
         check_dialog_defaults(dlg);
         CHECK(close_dialog(dlg, IDCANCEL));
@@ -355,9 +349,7 @@ static void monitor_off_disables_receive_boxes(DWORD state)
     for (const Flag &f : kFlags)
         reg_set_dword(nullptr, f.name, f.box == IDC_CFG_MONITOR ? 0 : state);
     App app;
-    if (!CHECK(app_start_main(app)))
-        return;
-    HWND dlg = open_config(app);
+    HWND dlg = start_configuring(app);
     if (!CHECK(dlg != nullptr))
         return;
     CHECK(!is_checked(dlg, IDC_CFG_MONITOR));
@@ -415,9 +407,7 @@ E2E_TEST(settings, cancel_changes_nothing)
     CHECK_EQ_INT(before.size(), 16u); // the fifteen settings and Interface
 
     App app;
-    if (!CHECK(app_start_main(app)))
-        return;
-    HWND dlg = open_config(app);
+    HWND dlg = start_configuring(app);
     if (!CHECK(dlg != nullptr))
         return;
     for (const Flag &f : kFlags)
@@ -442,9 +432,7 @@ E2E_TEST(settings, ok_stops_and_restarts_capture)
 {
     reg_reset();
     App app;
-    if (!CHECK(app_start_main(app)))
-        return;
-    HWND dlg = open_config(app);
+    HWND dlg = start_configuring(app);
     if (!CHECK(dlg != nullptr))
         return;
     click(dlg, IDC_CFG_MONITOR);
