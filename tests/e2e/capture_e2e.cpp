@@ -1,71 +1,59 @@
 // capture_e2e.cpp - taking messenger popups: lookup by title, reading and closing them,
 // filing once, passing over popups that cannot be taken, and the reactions to a new
 // message (viewer, bring-forward, mode switch, animation, external program).
-#include "tests/e2e/check.h"
-#include "tests/e2e/harness.h"
-#include "tests/e2e/receive_helpers.h"
+#include "tests/e2e/helpers.h"
 
+#include <algorithm>
 #include <fstream>
 #include <set>
 
 static const char kTime[] = "12/6/2001 2:45 PM";
 
-static HWND incoming_of(const App &app)
-{
-    return GetDlgItem(app.main, IDC_INCOMING);
-}
-
-static bool checked(const App &app, int id)
-{
-    return SendDlgItemMessageA(app.main, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
 E2E_TEST(capture, no_popup_changes_nothing_and_near_titles_are_left_alone)
 {
-    receive_settings_reset();
-    App app, nearMiss, valid;
-    EndStarted end;
-    if (!CHECK(app_start_main(app)))
+    Receiver r;
+    App nearMiss, valid;
+    if (!CHECK(r.start()))
         return;
-    HWND list = incoming_of(app);
-    CHECK(wait_in_tray(app));
     // No trailing space: not the service's title.
     CHECK(popup_start(nearMiss, "--title \"Messenger service\""));
     CHECK(wait_popups(nearMiss) != nullptr);
-    Sleep(600); // a dozen ticks of the monitor timer
-    CHECK_EQ_INT(lv_count(list), 0);
-    CHECK_EQ_STR(item_text(app.main, IDC_RECEIVER), "&Receiver");
-    CHECK_EQ_STR(item_text(app.main, IDC_STATUS), "Ready");
-    CHECK_MSG(!reg_key_exists("Messages"), "nothing stored");
-    CHECK_MSG(!IsWindowVisible(app.main), "the window stays hidden");
-    // The ticks do run: a real popup shown next is taken, the near miss still is not.
+    bool changed = wait_until(
+        [&] {
+            return lv_count(r.list) || item_text(r.app.main, IDC_RECEIVER) != "&Receiver" ||
+                   item_text(r.app.main, IDC_STATUS) != "Ready" || reg_key_exists("Messages") ||
+                   IsWindowVisible(r.app.main);
+        },
+        600);
+    CHECK_MSG(!changed, "a dozen ticks later nothing was filed, stored, shown or animated");
+    // The ticks do run: a real popup shown next is taken, and after it the near miss still is not.
     CHECK(popup_start(valid, popup_args("ALICE", "BOB", kTime, "Lunch?")));
-    CHECK(wait_count(list, 1));
+    CHECK(wait_count(r.list, 1));
     CHECK(popup_closed(valid));
+    CHECK(sync(r.app.main));
+    CHECK_EQ_INT(lv_count(r.list), 1);
     CHECK_MSG(nearMiss.running() && !titled_windows_of(nearMiss.pi.dwProcessId).empty(),
               "the near-miss box is neither taken nor closed");
-    CHECK_EQ_INT(app_exit(app), 0);
+    CHECK_EQ_INT(app_exit(r.app), 0);
 }
 
 E2E_TEST(capture, files_four_columns_selects_and_closes_popup)
 {
-    receive_settings_reset();
-    App app, popup;
-    EndStarted end;
-    if (!CHECK(app_start_main(app)))
+    Receiver r;
+    App popup;
+    if (!CHECK(r.start()))
         return;
-    HWND list = incoming_of(app);
     CHECK(popup_start(popup, popup_args("ALICE", "BOB", kTime, "Lunch?\\r\\nAt noon")));
-    if (!CHECK(wait_count(list, 1)))
+    if (!CHECK(wait_count(r.list, 1)))
         return;
     CHECK_MSG(popup_closed(popup), "the popup is closed with WM_CLOSE");
-    CHECK_EQ_STR(lv_text(list, 0, 0), kTime);
-    CHECK_EQ_STR(lv_text(list, 0, 1), "ALICE");
-    CHECK_EQ_STR(lv_text(list, 0, 2), "BOB");
-    CHECK_EQ_STR(lv_text(list, 0, 3), "Lunch? At noon"); // the line break shows as a space
-    CHECK_EQ_INT(lv_state(list, 0, LVIS_SELECTED | LVIS_FOCUSED), LVIS_SELECTED | LVIS_FOCUSED);
-    CHECK_EQ_INT(SendMessageA(list, LVM_GETSELECTIONMARK, 0, 0), 0);
-    CHECK_MSG(enabled(app.main, IDC_DELETEALL), "Delete All enabled by the new item");
+    CHECK_EQ_STR(lv_text(r.list, 0, 0), kTime);
+    CHECK_EQ_STR(lv_text(r.list, 0, 1), "ALICE");
+    CHECK_EQ_STR(lv_text(r.list, 0, 2), "BOB");
+    CHECK_EQ_STR(lv_text(r.list, 0, 3), "Lunch? At noon"); // the line break shows as a space
+    CHECK_EQ_INT(lv_state(r.list, 0, LVIS_SELECTED | LVIS_FOCUSED), LVIS_SELECTED | LVIS_FOCUSED);
+    CHECK_EQ_INT(SendMessageA(r.list, LVM_GETSELECTIONMARK, 0, 0), 0);
+    CHECK_MSG(enabled(r.app.main, IDC_DELETEALL), "Delete All enabled by the new item");
     // KeepIncoming is on by default: the store holds the full text.
     std::vector<StoredValue> stored = store_values();
     if (CHECK_EQ_INT(stored.size(), 1)) {
@@ -74,158 +62,145 @@ E2E_TEST(capture, files_four_columns_selects_and_closes_popup)
         CHECK(stored[0].sz_with_zero);
     }
     // Sender mode: the status line is not touched.
-    CHECK_EQ_STR(item_text(app.main, IDC_STATUS), "Ready");
-    CHECK_EQ_INT(app_exit(app), 0);
+    CHECK_EQ_STR(item_text(r.app.main, IDC_STATUS), "Ready");
+    CHECK_EQ_INT(app_exit(r.app), 0);
 }
 
 E2E_TEST(capture, case_variant_and_russian_titles_are_found)
 {
-    receive_settings_reset();
-    App app, upper, mixed, russian;
-    EndStarted end;
-    if (!CHECK(app_start_main(app)))
+    Receiver r;
+    App upper, mixed, russian;
+    if (!CHECK(r.start()))
         return;
-    HWND list = incoming_of(app);
     CHECK(popup_start(upper, "--upper --from CAROL --text one"));
-    CHECK(wait_count(list, 1));
+    CHECK(wait_count(r.list, 1));
     CHECK(popup_closed(upper));
     CHECK(popup_start(mixed, "--title \"messenger SERVICE \" --from DAVE --text two"));
-    CHECK(wait_count(list, 2));
+    CHECK(wait_count(r.list, 2));
     CHECK(popup_closed(mixed));
     // Russian title and header words, Windows-1251 bytes.
     CHECK(popup_start(russian, "--russian --from EVE --to FRANK --text three"));
-    CHECK(wait_count(list, 3));
+    CHECK(wait_count(r.list, 3));
     CHECK(popup_closed(russian));
-    CHECK_EQ_STR(lv_text(list, 0, 1), "CAROL");
-    CHECK_EQ_STR(lv_text(list, 1, 1), "DAVE");
-    CHECK_EQ_STR(lv_text(list, 2, 0), kTime);
-    CHECK_EQ_STR(lv_text(list, 2, 1), "EVE");
-    CHECK_EQ_STR(lv_text(list, 2, 2), "FRANK");
-    CHECK_EQ_STR(lv_text(list, 2, 3), "three");
-    CHECK_EQ_INT(app_exit(app), 0);
+    CHECK_EQ_STR(lv_text(r.list, 0, 1), "CAROL");
+    CHECK_EQ_STR(lv_text(r.list, 1, 1), "DAVE");
+    CHECK_EQ_STR(lv_text(r.list, 2, 0), kTime);
+    CHECK_EQ_STR(lv_text(r.list, 2, 1), "EVE");
+    CHECK_EQ_STR(lv_text(r.list, 2, 2), "FRANK");
+    CHECK_EQ_STR(lv_text(r.list, 2, 3), "three");
+    CHECK_EQ_INT(app_exit(r.app), 0);
 }
 
 E2E_TEST(capture, popup_with_late_text_is_taken_once_it_has_text)
 {
-    receive_settings_reset();
-    App app, popup, timed;
-    EndStarted end;
-    if (!CHECK(app_start_main(app)))
+    Receiver r;
+    App popup, timed;
+    if (!CHECK(r.start()))
         return;
-    HWND list = incoming_of(app);
     CHECK(popup_start(popup, "--hold --from LATE --text arrived"));
     HWND box = wait_popups(popup);
     if (!CHECK(box != nullptr))
         return;
-    Sleep(500);
-    CHECK_MSG(lv_count(list) == 0 && popup.running(), "an empty popup is left open and not filed");
+    CHECK_MSG(!wait_until([&] { return lv_count(r.list) || !popup.running(); }, 500),
+              "an empty popup is left open and not filed");
     PostMessageA(box, WM_APP, 0, 0); // the popup sets its text now
-    CHECK(wait_count(list, 1));
+    CHECK(wait_count(r.list, 1));
     CHECK(popup_closed(popup));
-    CHECK_EQ_STR(lv_text(list, 0, 1), "LATE");
-    CHECK_EQ_STR(lv_text(list, 0, 3), "arrived");
+    CHECK_EQ_STR(lv_text(r.list, 0, 1), "LATE");
+    CHECK_EQ_STR(lv_text(r.list, 0, 3), "arrived");
     // The same with the text set by the popup's own timer.
     CHECK(popup_start(timed, "--late 400 --from TIMER --text ticked"));
-    CHECK(wait_count(list, 2));
+    CHECK(wait_count(r.list, 2));
     CHECK(popup_closed(timed));
-    CHECK_EQ_STR(lv_text(list, 1, 1), "TIMER");
-    Sleep(300);
-    CHECK_EQ_INT(lv_count(list), 2);
-    CHECK_EQ_INT(app_exit(app), 0);
+    CHECK_EQ_STR(lv_text(r.list, 1, 1), "TIMER");
+    CHECK(sync(r.app.main)); // a tick under way has ended
+    CHECK_EQ_INT(lv_count(r.list), 2);
+    CHECK_EQ_INT(app_exit(r.app), 0);
 }
 
 E2E_TEST(capture, same_popup_seen_on_several_ticks_is_filed_once)
 {
-    receive_settings_reset();
-    App app, popup;
-    EndStarted end;
-    if (!CHECK(app_start_main(app)))
+    Receiver r;
+    App popup;
+    if (!CHECK(r.start()))
         return;
-    HWND list = incoming_of(app);
     // The box ignores its first two WM_CLOSE: it is found on three ticks.
     CHECK(popup_start(popup, "--ignore-close 2 --text stubborn"));
     CHECK_MSG(popup_closed(popup), "closed by the third WM_CLOSE");
-    Sleep(200);
-    CHECK_EQ_INT(lv_count(list), 1);
-    CHECK_EQ_STR(lv_text(list, 0, 3), "stubborn");
+    CHECK(sync(r.app.main));
+    CHECK_EQ_INT(lv_count(r.list), 1);
+    CHECK_EQ_STR(lv_text(r.list, 0, 3), "stubborn");
     CHECK_EQ_INT(store_values().size(), 1);
-    CHECK_EQ_INT(app_exit(app), 0);
+    CHECK_EQ_INT(app_exit(r.app), 0);
 }
 
 E2E_TEST(capture, popup_that_ignores_close_blocks_nothing_and_is_filed_once)
 {
-    receive_settings_reset();
-    App app, stubborn, next;
-    EndStarted end;
-    if (!CHECK(app_start_main(app)))
+    Receiver r;
+    App stubborn, next;
+    if (!CHECK(r.start()))
         return;
-    HWND list = incoming_of(app);
     CHECK(popup_start(stubborn, "--ignore-close 1000000 --text stubborn"));
-    CHECK(wait_count(list, 1));
+    CHECK(wait_count(r.list, 1));
     CHECK(popup_start(next, "--text behind"));
-    CHECK_MSG(wait_count(list, 2), "the popup behind is taken");
+    CHECK_MSG(wait_count(r.list, 2), "the popup behind is taken");
     CHECK(popup_closed(next));
-    CHECK_MSG(!wait_until([&] { return lv_count(list) > 2; }, 1500), "the open popup is not filed again");
+    CHECK_MSG(!wait_until([&] { return lv_count(r.list) > 2; }, 1500), "the open popup is not filed again");
     CHECK_MSG(stubborn.running(), "it is still open");
-    CHECK_EQ_INT(app_exit(app), 0);
+    CHECK_EQ_INT(app_exit(r.app), 0);
 }
 
 E2E_TEST(capture, plain_windows_titled_late_are_taken_within_a_second)
 {
-    receive_settings_reset();
-    App app, late;
-    EndStarted end;
-    if (!CHECK(app_start_main(app)))
+    Receiver r;
+    App late;
+    if (!CHECK(r.start()))
         return;
     // Not dialogs, and past the first seconds in which every new window is read often; three of
     // them, so their handle values do not decide.
     CHECK(popup_start(late, "--plain --count 3 --title-late 7000 --from LATE --text renamed"));
-    CHECK_MSG(wait_count(incoming_of(app), 3, 7000 + 2500), "taken about a second after their titles are set");
+    CHECK_MSG(wait_count(r.list, 3, 7000 + 2500), "taken about a second after their titles are set");
     CHECK(popup_closed(late));
-    CHECK_EQ_STR(lv_text(incoming_of(app), 0, 1), "LATE");
-    CHECK_EQ_INT(app_exit(app), 0);
+    CHECK_EQ_STR(lv_text(r.list, 0, 1), "LATE");
+    CHECK_EQ_INT(app_exit(r.app), 0);
 }
 
 E2E_TEST(capture, identical_message_in_a_row_is_filed_once_then_again_after_another)
 {
-    receive_settings_reset();
-    App app, a1, a2, b, a3, a4;
-    EndStarted end;
-    if (!CHECK(app_start_main(app)))
+    Receiver r;
+    App a1, a2, b, a3, a4;
+    if (!CHECK(r.start()))
         return;
-    HWND list = incoming_of(app);
     std::string a = popup_args("ALICE", "BOB", kTime, "same"), other = popup_args("ALICE", "BOB", kTime, "other");
     CHECK(popup_start(a1, a));
-    CHECK(wait_count(list, 1));
+    CHECK(wait_count(r.list, 1));
     CHECK(popup_closed(a1));
     CHECK(popup_start(a2, a));
     CHECK_MSG(popup_closed(a2), "the duplicate is closed too");
     CHECK(popup_start(b, other));
-    CHECK(wait_count(list, 2));
+    CHECK(wait_count(r.list, 2));
     CHECK(popup_closed(b));
     CHECK(popup_start(a3, a));
-    CHECK(wait_count(list, 3));
+    CHECK(wait_count(r.list, 3));
     CHECK(popup_closed(a3));
     // The comparison ignores letter case.
     CHECK(popup_start(a4, popup_args("alice", "bob", kTime, "SAME")));
     CHECK(popup_closed(a4));
-    Sleep(200);
-    CHECK_EQ_INT(lv_count(list), 3);
-    CHECK_EQ_STR(lv_text(list, 0, 3), "same");
-    CHECK_EQ_STR(lv_text(list, 1, 3), "other");
-    CHECK_EQ_STR(lv_text(list, 2, 3), "same");
+    CHECK(sync(r.app.main));
+    CHECK_EQ_INT(lv_count(r.list), 3);
+    CHECK_EQ_STR(lv_text(r.list, 0, 3), "same");
+    CHECK_EQ_STR(lv_text(r.list, 1, 3), "other");
+    CHECK_EQ_STR(lv_text(r.list, 2, 3), "same");
     CHECK_EQ_INT(store_values().size(), 3);
-    CHECK_EQ_INT(app_exit(app), 0);
+    CHECK_EQ_INT(app_exit(r.app), 0);
 }
 
 E2E_TEST(capture, malformed_popups_do_not_block_a_valid_one_behind_them)
 {
-    receive_settings_reset();
-    App app, valid, noChildren, buttonOnly, staticFirst;
-    EndStarted end;
-    if (!CHECK(app_start_main(app)))
+    Receiver r;
+    App valid, noChildren, buttonOnly, staticFirst;
+    if (!CHECK(r.start()))
         return;
-    HWND list = incoming_of(app);
     // The valid popup comes first and stays empty until the malformed ones stand in front of it.
     CHECK(popup_start(valid, "--hold --from GOOD --text behind"));
     HWND validBox = wait_popups(valid);
@@ -236,155 +211,205 @@ E2E_TEST(capture, malformed_popups_do_not_block_a_valid_one_behind_them)
     if (!CHECK(validBox != nullptr))
         return;
     PostMessageA(validBox, WM_APP, 0, 0);
-    CHECK_MSG(wait_count(list, 1), "the valid popup is taken");
+    CHECK_MSG(wait_count(r.list, 1), "the valid popup is taken");
     CHECK(popup_closed(valid));
-    CHECK_EQ_STR(lv_text(list, 0, 1), "GOOD");
-    CHECK_EQ_STR(lv_text(list, 0, 3), "behind");
-    Sleep(300);
-    CHECK_MSG(lv_count(list) == 1, "popups without a button first and text second are not filed");
-    CHECK_EQ_INT(app_exit(app), 0);
+    CHECK_EQ_STR(lv_text(r.list, 0, 1), "GOOD");
+    CHECK_EQ_STR(lv_text(r.list, 0, 3), "behind");
+    // Newer than the valid popup, any of them that was taken would have been taken first.
+    CHECK(sync(r.app.main));
+    CHECK_MSG(lv_count(r.list) == 1, "popups without a button first and text second are not filed");
+    CHECK_EQ_INT(app_exit(r.app), 0);
 }
 
 E2E_TEST(capture, unsplittable_text_is_filed_whole_and_closed)
 {
-    receive_settings_reset();
-    App app, garbage, disordered, valid;
-    EndStarted end;
-    if (!CHECK(app_start_main(app)))
+    Receiver r;
+    App garbage, disordered, valid;
+    if (!CHECK(r.start()))
         return;
-    HWND list = incoming_of(app);
     CHECK(popup_start(garbage, "--raw \"no header here\\r\\nsecond line\""));
-    CHECK(wait_count(list, 1));
+    CHECK(wait_count(r.list, 1));
     CHECK_MSG(popup_closed(garbage), "a text that does not split still closes its popup");
-    CHECK_EQ_STR(lv_text(list, 0, 0), "");
-    CHECK_EQ_STR(lv_text(list, 0, 1), "");
-    CHECK_EQ_STR(lv_text(list, 0, 2), "");
-    CHECK_EQ_STR(lv_text(list, 0, 3), "no header here second line");
+    CHECK_EQ_STR(lv_text(r.list, 0, 0), "");
+    CHECK_EQ_STR(lv_text(r.list, 0, 1), "");
+    CHECK_EQ_STR(lv_text(r.list, 0, 2), "");
+    CHECK_EQ_STR(lv_text(r.list, 0, 3), "no header here second line");
     // Tokens out of order ("to" before "from") are not split either; the next valid one is.
     CHECK(popup_start(disordered, "--raw \"Message to X from Y on Z\\r\\n\\r\\nbody\""));
-    CHECK(wait_count(list, 2));
-    CHECK_EQ_STR(lv_text(list, 1, 1), "");
+    CHECK(wait_count(r.list, 2));
+    CHECK_EQ_STR(lv_text(r.list, 1, 1), "");
     CHECK(popup_start(valid, popup_args("ALICE", "BOB", kTime, "fine")));
-    CHECK(wait_count(list, 3));
-    CHECK_EQ_STR(lv_text(list, 2, 1), "ALICE");
-    CHECK_EQ_INT(app_exit(app), 0);
+    CHECK(wait_count(r.list, 3));
+    CHECK_EQ_STR(lv_text(r.list, 2, 1), "ALICE");
+    CHECK_EQ_INT(app_exit(r.app), 0);
 }
 
 E2E_TEST(capture, burst_of_popups_is_taken_one_by_one)
 {
-    receive_settings_reset();
-    App app, burst;
-    EndStarted end;
-    if (!CHECK(app_start_main(app)))
+    Receiver r;
+    App burst;
+    if (!CHECK(r.start()))
         return;
-    HWND list = incoming_of(app);
     CHECK(popup_start(burst, "--count 12 --text burst"));
-    CHECK(wait_count(list, 12, 20000));
+    CHECK(wait_count(r.list, 12, 20000));
     CHECK_MSG(popup_closed(burst), "every popup of the burst is closed");
     std::set<std::string> messages;
-    for (int i = 0; i < lv_count(list); ++i)
-        messages.insert(lv_text(list, i, 3));
+    for (int i = 0; i < lv_count(r.list); ++i)
+        messages.insert(lv_text(r.list, i, 3));
     CHECK_EQ_INT(messages.size(), 12);
     CHECK_MSG(messages.count("burst #1") && messages.count("burst #12"), "each text filed");
-    CHECK_EQ_INT(lv_state(list, 11, LVIS_SELECTED), LVIS_SELECTED);
-    CHECK_EQ_INT(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 1);
+    CHECK_EQ_INT(lv_state(r.list, 11, LVIS_SELECTED), LVIS_SELECTED);
+    CHECK_EQ_INT(SendMessageA(r.list, LVM_GETSELECTEDCOUNT, 0, 0), 1);
     CHECK_EQ_INT(store_values().size(), 12);
-    CHECK_EQ_INT(app_exit(app), 0);
+    CHECK_EQ_INT(app_exit(r.app), 0);
 }
 
 E2E_TEST(capture, monitor_off_takes_no_popup)
 {
-    receive_settings_reset();
-    reg_set_dword(nullptr, "Monitor", 0);
-    App app, popup;
-    EndStarted end;
-    if (!CHECK(app_start_main(app)))
+    Receiver r({{"Monitor", 0}});
+    App popup;
+    if (!CHECK(r.start()))
         return;
     CHECK(popup_start(popup, "--text ignored"));
     CHECK(wait_popups(popup) != nullptr);
-    Sleep(600);
-    CHECK_EQ_INT(lv_count(incoming_of(app)), 0);
-    CHECK_MSG(popup.running(), "the popup stays");
-    CHECK_EQ_INT(app_exit(app), 0);
+    CHECK_MSG(!wait_until([&] { return lv_count(r.list) || !popup.running(); }, 600), "the popup stays");
+    // The receiver turned on, the same popup is taken.
+    HWND dlg = open_dialog(r.app, IDM_CONFIGURE, "Tolvik Configuration");
+    if (CHECK(dlg != nullptr)) {
+        SendDlgItemMessageA(dlg, IDC_CFG_MONITOR, BM_SETCHECK, BST_CHECKED, 0);
+        CHECK(close_dialog(dlg, IDOK));
+    }
+    CHECK(wait_count(r.list, 1));
+    CHECK(popup_closed(popup));
+    CHECK_EQ_INT(app_exit(r.app), 0);
 }
 
 E2E_TEST(capture, internal_message_opens_only_the_viewer_also_nested)
 {
-    receive_settings_reset();
-    reg_set_dword(nullptr, "InternalMessage", 1);
-    reg_set_dword(nullptr, "PopupOnMessage", 1);
-    App app, first, second;
-    EndStarted end;
-    if (!CHECK(app_start_main(app)))
+    Receiver r({{"InternalMessage", 1}, {"PopupOnMessage", 1}});
+    App first, second;
+    if (!CHECK(r.start()))
         return;
-    CHECK(wait_in_tray(app));
-    DWORD pid = app.pi.dwProcessId;
+    DWORD pid = r.app.pi.dwProcessId;
     CHECK(popup_start(first, popup_args("ALICE", "BOB", kTime, "first")));
     HWND outer = wait_dialog(pid, "Message 1 of 1", 10000);
     if (!CHECK_MSG(outer != nullptr, "the viewer opens on the new message"))
         return;
     CHECK_EQ_STR(item_text(outer, IDC_VIEW_TEXT), messenger_text("ALICE", "BOB", kTime, "first"));
-    CHECK_MSG(!IsWindowVisible(app.main), "the main window is not brought forward");
+    CHECK_MSG(!IsWindowVisible(r.app.main), "the main window is not brought forward");
     // Capture goes on inside the viewer: the next message opens its own viewer on top.
     CHECK(popup_start(second, popup_args("CAROL", "BOB", kTime, "second")));
     HWND inner = wait_dialog(pid, "Message 2 of 2", 10000, outer);
     if (CHECK_MSG(inner != nullptr, "a nested viewer for the second message")) {
         CHECK_EQ_STR(item_text(inner, IDC_VIEW_TEXT), messenger_text("CAROL", "BOB", kTime, "second"));
-        PostMessageA(inner, WM_COMMAND, IDOK, 0);
-        CHECK(wait_until([&] { return !IsWindow(inner); }, 5000));
+        CHECK(close_dialog(inner, IDOK));
     }
     CHECK_EQ_STR(text_of(outer), "Message 1 of 1");
-    PostMessageA(outer, WM_COMMAND, IDOK, 0);
-    CHECK(wait_until([&] { return !IsWindow(outer); }, 5000));
+    CHECK(close_dialog(outer, IDOK));
     CHECK(popup_closed(first) && popup_closed(second));
-    Sleep(200);
-    CHECK_MSG(!IsWindowVisible(app.main), "still hidden after the viewers closed");
-    CHECK_EQ_INT(lv_count(incoming_of(app)), 2);
-    CHECK_EQ_INT(app_exit(app), 0);
+    CHECK(sync(r.app.main));
+    CHECK_MSG(!IsWindowVisible(r.app.main), "still hidden after the viewers closed");
+    CHECK_EQ_INT(lv_count(r.list), 2);
+    CHECK_EQ_INT(app_exit(r.app), 0);
 }
 
 E2E_TEST(capture, popup_on_message_brings_the_window_forward)
 {
-    receive_settings_reset();
-    reg_set_dword(nullptr, "PopupOnMessage", 1);
-    App app, popup;
-    EndStarted end;
-    if (!CHECK(app_start_main(app)))
+    Receiver r({{"PopupOnMessage", 1}});
+    App popup;
+    if (!CHECK(r.start()))
         return;
-    CHECK(wait_in_tray(app));
     CHECK(popup_start(popup, "--text hello"));
-    CHECK(wait_count(incoming_of(app), 1));
-    CHECK_MSG(wait_until([&] { return IsWindowVisible(app.main) != FALSE; }, 5000), "the window is shown");
-    CHECK_MSG(GetWindowLongA(app.main, GWL_STYLE) & WS_CAPTION, "with its full frame");
-    CHECK_MSG(wait_until([&] { return GetForegroundWindow() == app.main; }, 3000), "in the foreground");
-    CHECK_MSG(checked(app, IDC_SENDER), "the mode is not changed");
-    CHECK_EQ_INT(app_exit(app), 0);
+    CHECK(wait_count(r.list, 1));
+    CHECK_MSG(wait_until([&] { return IsWindowVisible(r.app.main) != FALSE; }, 5000), "the window is shown");
+    CHECK_MSG(GetWindowLongA(r.app.main, GWL_STYLE) & WS_CAPTION, "with its full frame");
+    CHECK_MSG(wait_until([&] { return GetForegroundWindow() == r.app.main; }, 3000), "in the foreground");
+    CHECK_MSG(is_checked(r.app.main, IDC_SENDER), "the mode is not changed");
+    CHECK_EQ_INT(app_exit(r.app), 0);
+}
+
+// A new message with SwitchOnMessage on switches to Receiver mode unless DoNotStealFocus.
+static void switch_on_message(DWORD doNotSteal)
+{
+    Receiver r({{"SwitchOnMessage", 1}, {"DoNotStealFocus", doNotSteal}});
+    App popup;
+    if (!CHECK(r.start()))
+        return;
+    CHECK(popup_start(popup, "--text switch"));
+    CHECK(wait_count(r.list, 1));
+    CHECK(sync(r.app.main)); // the tick that filed it has ended
+    if (doNotSteal) {
+        CHECK_MSG(!receiver_mode_shown(r.app.main), "DoNotStealFocus keeps Sender mode");
+        CHECK_EQ_STR(item_text(r.app.main, IDC_MODE_FRAME), "Sender");
+    } else {
+        CHECK_MSG(receiver_mode_shown(r.app.main), "switched to Receiver mode");
+        CHECK_EQ_STR(item_text(r.app.main, IDC_MODE_FRAME), "Receiver");
+        CHECK_EQ_STR(item_text(r.app.main, IDC_STATUS), "Total messages: 1");
+    }
+    CHECK_EQ_INT(app_exit(r.app), 0);
 }
 
 E2E_TEST(capture, switch_on_message_honours_do_not_steal_focus)
 {
-    for (int doNotSteal = 1; doNotSteal >= 0; --doNotSteal) {
-        receive_settings_reset();
-        reg_set_dword(nullptr, "SwitchOnMessage", 1);
-        reg_set_dword(nullptr, "DoNotStealFocus", doNotSteal);
-        App app, popup;
-        EndStarted end;
-        if (!CHECK(app_start_main(app)))
-            return;
-        CHECK(popup_start(popup, "--text switch"));
-        CHECK(wait_count(incoming_of(app), 1));
-        Sleep(200);
-        if (doNotSteal) {
-            CHECK_MSG(checked(app, IDC_SENDER) && !checked(app, IDC_RECEIVER), "DoNotStealFocus keeps Sender mode");
-            CHECK_EQ_STR(item_text(app.main, IDC_MODE_FRAME), "Sender");
-        } else {
-            CHECK_MSG(wait_until([&] { return checked(app, IDC_RECEIVER) && !checked(app, IDC_SENDER); }, 3000),
-                      "switched to Receiver mode");
-            CHECK_EQ_STR(item_text(app.main, IDC_MODE_FRAME), "Receiver");
-            CHECK_EQ_STR(item_text(app.main, IDC_STATUS), "Total messages: 1");
+    switch_on_message(1);
+}
+
+E2E_TEST(capture, switch_on_message_switches_without_do_not_steal_focus)
+{
+    switch_on_message(0);
+}
+
+// The pixels of the screen inside r (row by row), empty on failure.
+static std::vector<COLORREF> screen_pixels(const RECT &r)
+{
+    std::vector<COLORREF> pixels;
+    int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0)
+        return pixels;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void *bits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (dib) {
+        HGDIOBJ old = SelectObject(mem, dib);
+        if (BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY)) {
+            GdiFlush();
+            const COLORREF *p = static_cast<const COLORREF *>(bits);
+            pixels.assign(p, p + static_cast<size_t>(w) * h);
         }
-        CHECK_EQ_INT(app_exit(app), 0);
+        SelectObject(mem, old);
+        DeleteObject(dib);
     }
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// The tray icon's rectangle and its pixels once the tray has drawn it: two reads in a row
+// alike, and more than one colour.
+static bool icon_at_rest(RECT &rect, std::vector<COLORREF> &pixels)
+{
+    TrayIcon icon;
+    if (!tolvik_tray_icon(icon))
+        return false;
+    rect = icon.screen;
+    std::vector<COLORREF> before;
+    return wait_until(
+        [&] {
+            pixels = screen_pixels(rect);
+            bool drawn = !pixels.empty() && pixels == before &&
+                         std::any_of(pixels.begin(), pixels.end(), [&](COLORREF c) { return c != pixels[0]; });
+            before = pixels;
+            return drawn;
+        },
+        5000, 50);
 }
 
 static bool is_receiver_prefix(const std::string &caption)
@@ -401,14 +426,14 @@ struct AnimationSeen {
     bool badCaption = false;
     std::string bad;
 };
-static AnimationSeen watch_animation(const App &app, const RECT &iconRect, const std::vector<COLORREF> &rest)
+static AnimationSeen watch_animation(HWND main, const RECT &iconRect, const std::vector<COLORREF> &rest)
 {
     AnimationSeen seen;
     int wraps = 0;
     std::string last;
     wait_until(
         [&] {
-            std::string caption = item_text(app.main, IDC_RECEIVER);
+            std::string caption = item_text(main, IDC_RECEIVER);
             if (!is_receiver_prefix(caption)) {
                 seen.badCaption = true;
                 seen.bad = caption;
@@ -429,62 +454,51 @@ static AnimationSeen watch_animation(const App &app, const RECT &iconRect, const
 
 E2E_TEST(capture, animation_cycles_caption_and_icon_until_receiver_mode)
 {
-    receive_settings_reset();
-    reg_set_dword(nullptr, "PopupOnMessage", 1);
-    reg_set_dword(nullptr, "AnimTrayOnMessage", 1);
-    App app, popup;
-    EndStarted end;
-    if (!CHECK(app_start_main(app)))
+    Receiver r({{"PopupOnMessage", 1}, {"AnimTrayOnMessage", 1}});
+    App popup;
+    if (!CHECK(r.start()))
         return;
     RECT icon = {};
-    CHECK(wait_until([&] { return tray_icon_rect("Tolvik", icon); }, 5000));
-    CHECK(wait_in_tray(app));
-    Sleep(300);
-    std::vector<COLORREF> rest = screen_pixels(icon);
-    CHECK(!rest.empty());
+    std::vector<COLORREF> rest;
+    CHECK(icon_at_rest(icon, rest));
     CHECK(popup_start(popup, "--text blink"));
-    CHECK(wait_count(incoming_of(app), 1));
-    CHECK(wait_until([&] { return IsWindowVisible(app.main) != FALSE; }, 5000));
-    AnimationSeen seen = watch_animation(app, icon, rest);
+    CHECK(wait_count(r.list, 1));
+    CHECK(wait_until([&] { return IsWindowVisible(r.app.main) != FALSE; }, 5000));
+    AnimationSeen seen = watch_animation(r.app.main, icon, rest);
     CHECK_MSG(!seen.badCaption, "caption \"%s\" is a prefix of \"&Receiver\"", seen.bad.c_str());
     CHECK_EQ_INT(seen.captions.size(), 9);
     CHECK_MSG(seen.altIcon, "the tray icon blinks with AnimTrayOnMessage on");
     // The user switches to Receiver mode with the window shown, while icon 156 shows (it is
     // set by the tick that spells "&Rece"): the animation stops and icon 134 comes back.
-    CHECK(wait_until([&] { return item_text(app.main, IDC_RECEIVER) == "&Rece"; }, 5000, 5));
-    post_command(app.main, IDC_RECEIVER);
-    CHECK(wait_until([&] { return checked(app, IDC_RECEIVER); }, 3000));
-    CHECK(wait_until([&] { return item_text(app.main, IDC_RECEIVER) == "&Receiver"; }, 3000));
+    CHECK(wait_until([&] { return item_text(r.app.main, IDC_RECEIVER) == "&Rece"; }, 5000, 5));
+    post_command(r.app.main, IDC_RECEIVER);
+    CHECK(wait_until([&] { return is_checked(r.app.main, IDC_RECEIVER); }, 3000));
+    CHECK(wait_until([&] { return item_text(r.app.main, IDC_RECEIVER) == "&Receiver"; }, 3000));
     CHECK_MSG(wait_until([&] { return screen_pixels(icon) == rest; }, 3000), "icon 134 is back");
     bool steady = !wait_until(
-        [&] { return item_text(app.main, IDC_RECEIVER) != "&Receiver" || screen_pixels(icon) != rest; }, 1000);
+        [&] { return item_text(r.app.main, IDC_RECEIVER) != "&Receiver" || screen_pixels(icon) != rest; }, 1000);
     CHECK_MSG(steady, "caption and icon stay put once stopped");
     CHECK_MSG(tray_has("Tolvik"), "the tray icon keeps its tip");
-    CHECK_EQ_INT(app_exit(app), 0);
+    CHECK_EQ_INT(app_exit(r.app), 0);
 }
 
 E2E_TEST(capture, anim_tray_off_leaves_the_icon_alone)
 {
-    receive_settings_reset();
-    reg_set_dword(nullptr, "AnimTrayOnMessage", 0);
-    App app, popup;
-    EndStarted end;
-    if (!CHECK(app_start_main(app)))
+    Receiver r({{"AnimTrayOnMessage", 0}});
+    App popup;
+    if (!CHECK(r.start()))
         return;
     RECT icon = {};
-    CHECK(wait_until([&] { return tray_icon_rect("Tolvik", icon); }, 5000));
-    CHECK(wait_in_tray(app));
-    Sleep(300);
-    std::vector<COLORREF> rest = screen_pixels(icon);
-    CHECK(!rest.empty());
+    std::vector<COLORREF> rest;
+    CHECK(icon_at_rest(icon, rest));
     CHECK(popup_start(popup, "--text quiet"));
-    CHECK(wait_count(incoming_of(app), 1));
+    CHECK(wait_count(r.list, 1));
     // Hidden window: the animation goes on (caption spelled out) but the icon never changes.
-    AnimationSeen seen = watch_animation(app, icon, rest);
+    AnimationSeen seen = watch_animation(r.app.main, icon, rest);
     CHECK_MSG(!seen.badCaption, "caption \"%s\" is a prefix of \"&Receiver\"", seen.bad.c_str());
     CHECK_EQ_INT(seen.captions.size(), 9);
     CHECK_MSG(!seen.altIcon, "the tray icon is left alone");
-    CHECK_EQ_INT(app_exit(app), 0);
+    CHECK_EQ_INT(app_exit(r.app), 0);
 }
 
 static int runmark_lines(const std::string &path)
@@ -498,26 +512,23 @@ static int runmark_lines(const std::string &path)
 
 E2E_TEST(capture, external_program_runs_once_per_filed_message)
 {
-    receive_settings_reset();
     std::string program = program_dir() + "runmark_prog.exe", log = program_dir() + "runmark.log";
     DeleteFileA(log.c_str());
-    reg_set_dword(nullptr, "EnableRunOnMessage", 1);
+    Receiver r({{"EnableRunOnMessage", 1}});
     // Text settings are stored without their terminating zero.
     CHECK(reg_set_raw(nullptr, "ExternalProg", REG_SZ, program.data(), static_cast<DWORD>(program.size())));
-    App app, a1, a2, b;
-    EndStarted end;
-    if (!CHECK(app_start_main(app)))
+    App a1, a2, b;
+    if (!CHECK(r.start()))
         return;
-    HWND list = incoming_of(app);
     CHECK(popup_start(a1, "--text one"));
-    CHECK(wait_count(list, 1));
+    CHECK(wait_count(r.list, 1));
     CHECK_MSG(wait_until([&] { return runmark_lines(log) == 1; }, 10000), "launched for the first message");
     CHECK(popup_start(a2, "--text one"));
     CHECK(popup_closed(a2));
     CHECK(popup_start(b, "--text two"));
-    CHECK(wait_count(list, 2));
+    CHECK(wait_count(r.list, 2));
     CHECK_MSG(wait_until([&] { return runmark_lines(log) == 2; }, 10000), "launched for the second message");
     CHECK_MSG(!wait_until([&] { return runmark_lines(log) > 2; }, 1500), "not launched for the duplicate");
-    CHECK_EQ_INT(app_exit(app), 0);
+    CHECK_EQ_INT(app_exit(r.app), 0);
     DeleteFileA(log.c_str());
 }

@@ -1,79 +1,85 @@
 // capture_ru_e2e.cpp - capture on a Russian system (Wine under the Windows-1251 code page):
 // the Russian popup title found whatever its letter case, the Russian header split, the
-// Russian title looked for before the English one, and the language mark taken from the
-// first letter whatever its case.
-#include "app/ids.h"
-#include "tests/e2e/check.h"
-#include "tests/e2e/harness.h"
-#include "tests/e2e/receive_helpers.h"
+// Russian title looked for before the English one, the language mark taken from the first
+// letter whatever its case, and Cyrillic names shown and answered as Cyrillic.
+#include "tests/e2e/helpers.h"
 
 // "служба сообщений " in lower case, Windows-1251.
 static const char kLowerRussianTitle[] = "\xF1\xEB\xF3\xE6\xE1\xE0 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9 ";
 
-E2E_TEST(capture_ru, runs_under_the_cyrillic_code_page)
+E2E_TEST(capture_ru, cyrillic_sender_is_answered_in_cyrillic)
 {
-    CHECK_EQ_INT(GetACP(), 1251);
+    Receiver r;
+    App popup;
+    if (!CHECK(r.start()))
+        return;
+    // "ИВАН" in Windows-1251: the reply must name him in the recipient box as the user reads it.
+    CHECK(popup_start(popup, "--russian --from \\xC8\\xC2\\xC0\\xCD --to BOB --text privet"));
+    CHECK(wait_count(r.list, 1));
+    post_command(r.app.main, IDM_MSG_REPLY);
+    HWND recipient = GetDlgItem(r.app.main, IDC_RECIPIENT);
+    WCHAR name[64] = L"";
+    auto read = [&] {
+        return SendMessageTimeoutW(recipient, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(name), SMTO_ABORTIFHUNG, 5000,
+                                   nullptr) && name[0];
+    };
+    CHECK_MSG(wait_until(read, 5000), "the reply names the sender");
+    CHECK_MSG(lstrcmpW(name, L"\u0418\u0412\u0410\u041D") == 0, "the sender shows as Cyrillic: %d letters, first U+%04X",
+              lstrlenW(name), name[0]);
+    CHECK_EQ_INT(app_exit(r.app), 0);
 }
 
 E2E_TEST(capture_ru, lower_case_russian_title_and_header)
 {
-    receive_settings_reset();
-    App app, popup;
-    EndStarted end;
-    if (!CHECK(app_start_main(app)))
+    Receiver r;
+    App popup;
+    if (!CHECK(r.start()))
         return;
-    HWND list = GetDlgItem(app.main, IDC_INCOMING);
     std::string args = std::string("--russian --title \"") + kLowerRussianTitle + "\" --from ALICE --to BOB --text privet";
     CHECK(popup_start(popup, args));
-    CHECK_MSG(wait_count(list, 1), "a popup titled in lower-case Cyrillic is found");
+    CHECK_MSG(wait_count(r.list, 1), "a popup titled in lower-case Cyrillic is found");
     CHECK(popup_closed(popup));
-    CHECK_EQ_STR(lv_text(list, 0, 1), "ALICE");
-    CHECK_EQ_STR(lv_text(list, 0, 2), "BOB");
-    CHECK_EQ_STR(lv_text(list, 0, 3), "privet");
-    CHECK_EQ_INT(app_exit(app), 0);
+    CHECK_EQ_STR(lv_text(r.list, 0, 1), "ALICE");
+    CHECK_EQ_STR(lv_text(r.list, 0, 2), "BOB");
+    CHECK_EQ_STR(lv_text(r.list, 0, 3), "privet");
+    CHECK_EQ_INT(app_exit(r.app), 0);
 }
 
 E2E_TEST(capture_ru, russian_title_is_taken_before_english)
 {
-    receive_settings_reset();
-    reg_set_dword(nullptr, "Monitor", 0); // both popups are up before capture starts
-    App app, english, russian;
-    EndStarted end;
-    if (!CHECK(app_start_main(app)))
+    Receiver r({{"Monitor", 0}}); // both popups are up before capture starts
+    App english, russian;
+    if (!CHECK(r.start()))
         return;
-    HWND list = GetDlgItem(app.main, IDC_INCOMING);
     CHECK(popup_start(english, "--from ENGLISH --text first"));
     CHECK(wait_popups(english) != nullptr);
     CHECK(popup_start(russian, "--russian --from RUSSIAN --text second"));
     CHECK(wait_popups(russian) != nullptr);
     // Turn capture on through the configuration dialog.
-    post_command(app.main, IDM_CONFIGURE);
-    HWND dlg = wait_dialog(app.pi.dwProcessId, "Tolvik Configuration", 10000);
+    HWND dlg = open_dialog(r.app, IDM_CONFIGURE, "Tolvik Configuration");
     if (!CHECK(dlg != nullptr))
         return;
     SendDlgItemMessageA(dlg, IDC_CFG_MONITOR, BM_SETCHECK, BST_CHECKED, 0);
     PostMessageA(dlg, WM_COMMAND, IDOK, 0);
-    CHECK(wait_count(list, 2));
-    CHECK_EQ_STR(lv_text(list, 0, 1), "RUSSIAN");
-    CHECK_EQ_STR(lv_text(list, 1, 1), "ENGLISH");
-    CHECK_EQ_INT(app_exit(app), 0);
+    CHECK(wait_count(r.list, 2));
+    CHECK_EQ_STR(lv_text(r.list, 0, 1), "RUSSIAN");
+    CHECK_EQ_STR(lv_text(r.list, 1, 1), "ENGLISH");
+    CHECK_EQ_INT(app_exit(r.app), 0);
 }
 
 E2E_TEST(capture_ru, lower_case_first_letter_selects_russian_tokens)
 {
-    receive_settings_reset();
-    App app, popup;
-    EndStarted end;
-    if (!CHECK(app_start_main(app)))
+    Receiver r;
+    App popup;
+    if (!CHECK(r.start()))
         return;
-    HWND list = GetDlgItem(app.main, IDC_INCOMING);
     // "сообщение от ALICE для BOB на 06.12.2001 14:45" with a lower-case first letter.
     CHECK(popup_start(popup, "--raw \"\\xF1\\xEE\\xEE\\xE1\\xF9\\xE5\\xED\\xE8\\xE5 \\xEE\\xF2 ALICE \\xE4\\xEB\\xFF BOB "
                              "\\xED\\xE0 06.12.2001 14:45\\r\\n\\r\\nkak dela\""));
-    CHECK(wait_count(list, 1));
-    CHECK_EQ_STR(lv_text(list, 0, 0), "06.12.2001 14:45");
-    CHECK_EQ_STR(lv_text(list, 0, 1), "ALICE");
-    CHECK_EQ_STR(lv_text(list, 0, 2), "BOB");
-    CHECK_EQ_STR(lv_text(list, 0, 3), "kak dela");
-    CHECK_EQ_INT(app_exit(app), 0);
+    CHECK(wait_count(r.list, 1));
+    CHECK_EQ_STR(lv_text(r.list, 0, 0), "06.12.2001 14:45");
+    CHECK_EQ_STR(lv_text(r.list, 0, 1), "ALICE");
+    CHECK_EQ_STR(lv_text(r.list, 0, 2), "BOB");
+    CHECK_EQ_STR(lv_text(r.list, 0, 3), "kak dela");
+    CHECK_EQ_INT(app_exit(r.app), 0);
 }

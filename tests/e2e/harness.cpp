@@ -1,6 +1,7 @@
 // harness.cpp - process, window, list-view, registry and screenshot helpers for the driver.
 #include "tests/e2e/harness.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -100,17 +101,29 @@ long app_exit(App &app, DWORD timeoutMs)
 
 void harness_after_case()
 {
+    std::vector<DWORD> ended;
     for (const PROCESS_INFORMATION &pi : s_started) {
         if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
             TerminateProcess(pi.hProcess, 99);
             WaitForSingleObject(pi.hProcess, 5000);
         }
+        ended.push_back(pi.dwProcessId);
         CloseHandle(pi.hProcess);
         CloseHandle(pi.hThread);
     }
     s_started.clear();
-    // Message boxes of a terminated process may linger a moment; let the desktop settle.
-    Sleep(100);
+    // Windows of a terminated process may linger a moment: the next case starts without them.
+    wait_until(
+        [&] {
+            auto owned = [](HWND hwnd, LPARAM lp) -> BOOL {
+                const std::vector<DWORD> &pids = *reinterpret_cast<const std::vector<DWORD> *>(lp);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(hwnd, &pid);
+                return std::find(pids.begin(), pids.end(), pid) == pids.end();
+            };
+            return EnumWindows(owned, reinterpret_cast<LPARAM>(&ended)) != FALSE;
+        },
+        5000);
 }
 
 struct FindData {
@@ -198,11 +211,6 @@ std::string text_of(HWND hwnd)
 std::string item_text(HWND dlg, int id)
 {
     return text_of(GetDlgItem(dlg, id));
-}
-
-bool visible(HWND dlg, int id)
-{
-    return IsWindowVisible(GetDlgItem(dlg, id)) != FALSE;
 }
 
 bool enabled(HWND dlg, int id)
@@ -336,23 +344,6 @@ bool lv_column(HWND list, int index, std::string &caption, int &width)
     caption = buffer;
     width = column.cx;
     return true;
-}
-
-std::vector<std::string> menu_item_texts(HMENU menu)
-{
-    std::vector<std::string> texts;
-    int count = GetMenuItemCount(menu);
-    for (int i = 0; i < count; ++i) {
-        char text[256] = "";
-        MENUITEMINFOA info = {};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_FTYPE | MIIM_STRING;
-        info.dwTypeData = text;
-        info.cch = sizeof text;
-        GetMenuItemInfoA(menu, i, TRUE, &info);
-        texts.push_back((info.fType & MFT_SEPARATOR) ? std::string("-") : std::string(text));
-    }
-    return texts;
 }
 
 std::vector<TrayIcon> tray_icons()

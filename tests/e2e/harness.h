@@ -48,7 +48,6 @@ std::string msgbox_text(HWND box);
 bool wait_until(const std::function<bool()> &cond, DWORD timeoutMs, DWORD stepMs = 20);
 std::string text_of(HWND hwnd);
 std::string item_text(HWND dlg, int id);
-bool visible(HWND dlg, int id);
 bool enabled(HWND dlg, int id);
 void post_command(HWND hwnd, int id, int code = 0, HWND control = nullptr);
 void send_command(HWND hwnd, int id, int code = 0, HWND control = nullptr);
@@ -60,9 +59,6 @@ int lv_image(HWND list, int item);
 UINT lv_state(HWND list, int item, UINT mask);
 bool lv_column(HWND list, int index, std::string &caption, int &width);
 bool lv_set_state(HWND list, int item, UINT state, UINT mask);
-
-// Menus and tooltips of another process.
-std::vector<std::string> menu_item_texts(HMENU menu);
 
 // Notification-area icons as Wine's desktop shows them: the tip text and the icon's
 // rectangle on the screen (read from the tray's tooltip tools).

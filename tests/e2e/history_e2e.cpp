@@ -1,41 +1,17 @@
 // history_e2e.cpp - the recipients history (History values, Last User, Interface, the
 // recipient box) and each recipient's sent messages (History subkeys, the sent-messages box,
 // delete and clear), driven through successful sends to the recording netapi32.dll.
-#include "tests/e2e/check.h"
-#include "tests/e2e/harness.h"
 #include "tests/e2e/netapi_double.h"
-#include "tests/e2e/shell_helpers.h"
-
-#include "app/ids.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
-// Items of a combo box of another process (read as UTF-16: the ANSI form does not come back
-// whole across processes under Wine).
-std::vector<std::string> items_of(HWND box)
-{
-    std::vector<std::string> items;
-    int count = static_cast<int>(SendMessageA(box, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        WCHAR text[1100] = L"";
-        if (SendMessageW(box, CB_GETLBTEXTLEN, i, 0) >= 1100)
-            continue;
-        SendMessageW(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-        char ansi[2200] = "";
-        WideCharToMultiByte(CP_ACP, 0, text, -1, ansi, sizeof ansi, nullptr, nullptr);
-        items.push_back(ansi);
-    }
-    return items;
-}
-
 int index_of(HWND box, const std::string &item)
 {
-    std::vector<std::string> items = items_of(box);
+    std::vector<std::string> items = combo_entries(box);
     auto it = std::find(items.begin(), items.end(), item);
     return it == items.end() ? -1 : static_cast<int>(it - items.begin());
 }
@@ -137,8 +113,8 @@ E2E_TEST(history, two_names_store_one_line)
         CHECK_MSG(stamp_of_now(sent[0].first), "stamp \"%s\" is HH:MM:SS DD.MM.YYYY of now", sent[0].first.c_str());
         CHECK_EQ_STR(sent[0].second, "lunch at noon");
     }
-    CHECK(items_of(m.recipient()) == std::vector<std::string>{"ALICE BOB"});
-    CHECK(items_of(m.sent()) == std::vector<std::string>{"lunch at noon"});
+    CHECK(combo_entries(m.recipient()) == std::vector<std::string>{"ALICE BOB"});
+    CHECK(combo_entries(m.sent()) == std::vector<std::string>{"lunch at noon"});
     CHECK_EQ_INT(selected(m.sent()), 0);
     CHECK_EQ_INT(app_exit(m.app), 0);
 }
@@ -159,8 +135,8 @@ E2E_TEST(history, workers_saving_together_list_the_line_once)
     CHECK(!sent.empty());
     for (const auto &v : sent)
         CHECK_EQ_STR(v.second, "to all five");
-    CHECK(items_of(m.recipient()) == std::vector<std::string>{line});
-    CHECK(items_of(m.sent()) == std::vector<std::string>{"to all five"});
+    CHECK(combo_entries(m.recipient()) == std::vector<std::string>{line});
+    CHECK(combo_entries(m.sent()) == std::vector<std::string>{"to all five"});
     CHECK_EQ_STR(text_of(m.recipient()), line);
     CHECK_EQ_STR(text_of(m.message()), "to all five");
     CHECK_EQ_INT(app_exit(m.app), 0);
@@ -178,7 +154,7 @@ E2E_TEST(history, choosing_a_recipient_loads_its_messages)
     if (!CHECK(m.start()))
         return;
     // No Last User: the first item is chosen at start.
-    CHECK(items_of(m.recipient()) == (std::vector<std::string>{"ALICE", "BOB", "CAROL"}));
+    CHECK(combo_entries(m.recipient()) == (std::vector<std::string>{"ALICE", "BOB", "CAROL"}));
     CHECK_EQ_STR(text_of(m.recipient()), "ALICE");
     CHECK_EQ_STR(text_of(m.message()), "for alice");
 
@@ -189,7 +165,7 @@ E2E_TEST(history, choosing_a_recipient_loads_its_messages)
     // The sent box is rebuilt oldest first with the oldest chosen; the edit shows the last message.
     m.choose(index_of(m.recipient(), "ALICE"));
     CHECK_EQ_STR(text_of(m.message()), "for alice");
-    CHECK(items_of(m.sent()) == (std::vector<std::string>{"oldest to alice", "newest to alice"}));
+    CHECK(combo_entries(m.sent()) == (std::vector<std::string>{"oldest to alice", "newest to alice"}));
     CHECK_EQ_INT(selected(m.sent()), 0);
 
     // A message too long to read, or none stored at all, empties the edit.
@@ -234,7 +210,7 @@ E2E_TEST(history, typing_reloads_at_every_change_with_load_on_edit)
         tap(s.key);
         CHECK_MSG(wait_until([&] { return text_of(m.recipient()) == s.box; }, 5000), "box shows \"%s\", want \"%s\"",
                   text_of(m.recipient()).c_str(), s.box);
-        settle(m.app.main, 50);
+        sync(m.app.main);
         CHECK_MSG(text_of(m.message()) == s.edit, "after \"%s\" the edit shows \"%s\", not \"%s\"", s.box, s.edit,
                   text_of(m.message()).c_str());
     }
@@ -258,12 +234,11 @@ E2E_TEST(history, exit_keeps_recipient_and_unsent_text)
         return;
     CHECK_EQ_STR(text_of(again.recipient()), "CAROL");
     CHECK_EQ_STR(text_of(again.message()), "unsent draft");
-    CHECK(items_of(again.recipient()) == (std::vector<std::string>{"AARON", "CAROL"}));
-    CHECK(items_of(again.sent()) == std::vector<std::string>{"unsent draft"});
+    CHECK(combo_entries(again.recipient()) == (std::vector<std::string>{"AARON", "CAROL"}));
+    CHECK(combo_entries(again.sent()) == std::vector<std::string>{"unsent draft"});
 
     // An empty edit at Exit is kept as an empty last message; an empty text is never listed.
     SetWindowTextA(again.message(), "");
-    Sleep(1100); // a save in the same second as the first Exit's would replace its value
     CHECK_EQ_INT(app_exit(again.app), 0);
     DWORD type = 0;
     std::string data;
@@ -274,7 +249,7 @@ E2E_TEST(history, exit_keeps_recipient_and_unsent_text)
         return;
     CHECK_EQ_STR(text_of(third.recipient()), "CAROL");
     CHECK_EQ_STR(text_of(third.message()), "");
-    CHECK(items_of(third.sent()) == std::vector<std::string>{"unsent draft"});
+    CHECK(combo_entries(third.sent()) == std::vector<std::string>{"unsent draft"});
     CHECK_EQ_INT(sent_values("CAROL").size(), 2);
     CHECK_EQ_INT(app_exit(third.app), 0);
 }
@@ -334,7 +309,7 @@ E2E_TEST(history, typed_lower_case_is_stored_upper_case)
     CHECK(m.send(1));
     CHECK(reg_value_names("History") == std::vector<std::string>{"DAVE"});
     CHECK_EQ_STR(stored_or_missing(nullptr, "Last User"), "DAVE");
-    CHECK(items_of(m.recipient()) == std::vector<std::string>{"DAVE"});
+    CHECK(combo_entries(m.recipient()) == std::vector<std::string>{"DAVE"});
     CHECK_EQ_INT(app_exit(m.app), 0);
 }
 
@@ -346,7 +321,14 @@ E2E_TEST(history, same_text_twice_keeps_one_value_with_the_later_time)
         return;
     CHECK(m.send("ERIN", "same words"));
     auto first = sent_values("ERIN");
-    Sleep(1100); // the next save falls into a later second
+    // The next save falls into a later second than the first's name.
+    SYSTEMTIME firstTime;
+    CHECK(first.size() == 1 && stamp_time(first[0].first, firstTime));
+    CHECK(wait_until([&] {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        return seconds_of(now) > seconds_of(firstTime);
+    }, 3000));
     CHECK(m.send("ERIN", "same words"));
     auto second = sent_values("ERIN");
     if (CHECK_EQ_INT(first.size(), 1) && CHECK_EQ_INT(second.size(), 1)) {
@@ -356,7 +338,7 @@ E2E_TEST(history, same_text_twice_keeps_one_value_with_the_later_time)
                   second[0].first.c_str());
         CHECK_EQ_STR(second[0].second, "same words");
     }
-    CHECK(items_of(m.sent()) == std::vector<std::string>{"same words"});
+    CHECK(combo_entries(m.sent()) == std::vector<std::string>{"same words"});
     CHECK_EQ_INT(app_exit(m.app), 0);
 }
 
@@ -367,7 +349,6 @@ E2E_TEST(history, texts_differing_in_case_store_two_show_one)
     if (!CHECK(m.start()))
         return;
     CHECK(m.send("FRANK", "Hello"));
-    Sleep(1100); // a save in the same second would reuse the name
     CHECK(m.send("FRANK", "hello"));
     auto values = sent_values("FRANK");
     std::vector<std::string> texts;
@@ -375,14 +356,14 @@ E2E_TEST(history, texts_differing_in_case_store_two_show_one)
         texts.push_back(v.second);
     std::sort(texts.begin(), texts.end());
     CHECK_MSG(texts == (std::vector<std::string>{"Hello", "hello"}), "two values stored: %zu", texts.size());
-    CHECK(items_of(m.sent()) == std::vector<std::string>{"Hello"});
+    CHECK(combo_entries(m.sent()) == std::vector<std::string>{"Hello"});
     CHECK_EQ_INT(app_exit(m.app), 0);
 
     // The load lists them once too; Exit stored "hello" again, so its value is the newest.
     Messenger again;
     if (!CHECK(again.start()))
         return;
-    CHECK(items_of(again.sent()) == std::vector<std::string>{"Hello"});
+    CHECK(combo_entries(again.sent()) == std::vector<std::string>{"Hello"});
     CHECK_EQ_INT(sent_values("FRANK").size(), 2);
     CHECK_EQ_INT(app_exit(again.app), 0);
 }
@@ -399,7 +380,7 @@ E2E_TEST(history, delete_removes_every_value_with_the_text)
     Messenger m;
     if (!CHECK(m.start()))
         return;
-    CHECK(items_of(m.sent()) == (std::vector<std::string>{"alpha", "beta"}));
+    CHECK(combo_entries(m.sent()) == (std::vector<std::string>{"alpha", "beta"}));
     CHECK_EQ_INT(selected(m.sent()), 0);
 
     send_command(m.app.main, IDC_HIST_DELETE);
@@ -408,11 +389,11 @@ E2E_TEST(history, delete_removes_every_value_with_the_text)
     for (const auto &v : values)
         texts.push_back(v.second);
     CHECK_MSG(texts == (std::vector<std::string>{"beta", "Alpha"}), "left: %zu values", texts.size());
-    CHECK(items_of(m.sent()) == std::vector<std::string>{"beta"});
+    CHECK(combo_entries(m.sent()) == std::vector<std::string>{"beta"});
     CHECK(focus_in(m.message()));
     // The recipient and its last message stay.
     CHECK_EQ_STR(stored_or_missing("History", "GRACE"), "last to grace");
-    CHECK(items_of(m.recipient()) == std::vector<std::string>{"GRACE"});
+    CHECK(combo_entries(m.recipient()) == std::vector<std::string>{"GRACE"});
 
     SendMessageA(m.sent(), CB_SETCURSEL, 0, 0);
     send_command(m.app.main, IDC_HIST_DELETE);
@@ -471,7 +452,7 @@ E2E_TEST(history, clear_asks_and_removes_the_key)
     auto values = sent_values("HENRY");
     if (CHECK_EQ_INT(values.size(), 1))
         CHECK_EQ_STR(values[0].second, "three");
-    CHECK(items_of(m.sent()) == std::vector<std::string>{"three"});
+    CHECK(combo_entries(m.sent()) == std::vector<std::string>{"three"});
 
     // With an empty recipient box the question is about the current user, and Yes only
     // empties the box.
@@ -502,7 +483,7 @@ E2E_TEST(history, long_and_backslash_lines_are_never_cut_or_nested)
                   name.size());
     CHECK(!reg_key_exists(sent_key(line.substr(0, 255)).c_str()));
     CHECK(!reg_key_exists(sent_key(line.substr(0, 256)).c_str()));
-    for (const std::string &item : items_of(m.recipient()))
+    for (const std::string &item : combo_entries(m.recipient()))
         CHECK_MSG(item == line || line.compare(0, item.size(), item) != 0, "no cut line listed");
     std::string last;
     CHECK_MSG(!stored_text(nullptr, "Last User", last) || last == line, "Last User never a cut line");
@@ -570,7 +551,7 @@ E2E_TEST(history, clearing_while_a_save_walks_the_texts)
     Messenger m;
     if (!CHECK(m.start()))
         return;
-    CHECK(items_of(m.sent()) == std::vector<std::string>{"listed"});
+    CHECK(combo_entries(m.sent()) == std::vector<std::string>{"listed"});
     CHECK(m.compose("EVE", "new words"));
     m.press_send();
     CHECK(wait_until([&] { return m.log().call_to("EVE") != nullptr; }, 10000));

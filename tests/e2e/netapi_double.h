@@ -5,8 +5,7 @@
 #define TOLVIK_E2E_NETAPI_DOUBLE_H
 
 #include "app/ids.h"
-#include "tests/e2e/harness.h"
-#include "tests/e2e/shell_helpers.h"
+#include "tests/e2e/helpers.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -17,7 +16,7 @@
 
 // One NetMessageBufferSend call as the double recorded it.
 struct NetCall {
-    unsigned long tid = 0, start = 0, tick = 0;
+    unsigned long tid = 0, start = 0;
     int shown = -1;            // visible dialogs of tolvik when the calling thread started
     bool serverNull = false, senderNull = false;
     std::string to, text;      // UTF-8
@@ -86,7 +85,6 @@ inline NetLog read_netlog(const std::string &path)
             c.tid = number("tid");
             c.start = number("start");
             c.shown = std::atoi(netlog_field(line, "shown").c_str());
-            c.tick = number("tick");
             c.serverNull = netlog_field(line, "server") == "null";
             c.senderNull = netlog_field(line, "from") == "null";
             c.to = netlog_unhex(netlog_field(line, "to"));
@@ -121,7 +119,7 @@ struct Messenger {
         std::string env = std::string(kNetapiDoubleEnv) + "\nTOLVIK_NETAPI_LOG=" + logPath;
         if (moreEnv)
             env += std::string("\n") + moreEnv;
-        return start_hidden(app, env.c_str());
+        return start_in_tray(app, env.c_str());
     }
     NetLog log() const { return read_netlog(logPath); }
     HWND control(int id) const { return GetDlgItem(app.main, id); }

@@ -1,9 +1,11 @@
 // probe.cpp - a hook DLL the test driver installs on tolvik.exe's window thread. Menus and
 // tooltips cannot be read from another process under Wine; this probe reads them in
-// process when it sees the registered probe message, and writes lines of text into the
-// driver's shared memory "TolvikE2EProbe":
+// process when it sees the registered probe message (sent, or posted and taken by the
+// thread's message loop), and writes lines of text into the driver's shared memory
+// "TolvikE2EProbe":
 //   menu items:  "<id>|<MF state>|<text or ->"
 //   tools:       "<control id>|<left>,<top>,<right>,<bottom>|<text>"
+//   settle:      "settled" once the thread has taken its window-system events
 #include "tests/e2e/probe.h"
 
 #include <windows.h>
@@ -95,13 +97,29 @@ static void run(UINT op, HWND target)
         break;
     }
     case kProbeTools: append_tools(out); break;
+    case kProbeSettle: {
+        // Waiting takes the X events this thread has; it ends once none has come for 50 ms.
+        // Timers are left out: the program's own would never let it end.
+        DWORD start = GetTickCount();
+        while (GetTickCount() - start < 2000 &&
+               MsgWaitForMultipleObjectsEx(0, nullptr, 50, QS_ALLINPUT & ~QS_TIMER, 0) != WAIT_TIMEOUT) {
+        }
+        out = "settled\n";
+        break;
+    }
+    case kProbeIdle: out = "idle\n"; break;
     default: break;
     }
     HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, kProbeMemoryName);
     if (!mapping)
         return;
     if (char *view = static_cast<char *>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, kProbeMemorySize))) {
-        lstrcpynA(view, out.c_str(), kProbeMemorySize);
+        // The first byte last: a driver waiting for it then reads the whole text.
+        if (!out.empty()) {
+            lstrcpynA(view + 1, out.c_str() + 1, kProbeMemorySize - 1);
+            MemoryBarrier();
+            *static_cast<volatile char *>(view) = out[0];
+        }
         UnmapViewOfFile(view);
     }
     CloseHandle(mapping);
@@ -113,5 +131,17 @@ extern "C" LRESULT CALLBACK probe_hook(int code, WPARAM wParam, LPARAM lParam)
     const CWPSTRUCT *cwp = reinterpret_cast<const CWPSTRUCT *>(lParam);
     if (code == HC_ACTION && cwp && cwp->message == probeMessage)
         run(static_cast<UINT>(cwp->wParam), cwp->hwnd);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The same for the probe message posted to a window of the thread, when its loop takes it.
+extern "C" LRESULT CALLBACK probe_message_hook(int code, WPARAM wParam, LPARAM lParam)
+{
+    static UINT probeMessage = RegisterWindowMessageA(kProbeMessageName);
+    MSG *msg = reinterpret_cast<MSG *>(lParam);
+    if (code == HC_ACTION && wParam == PM_REMOVE && msg && msg->message == probeMessage) {
+        run(static_cast<UINT>(msg->wParam), msg->hwnd);
+        msg->message = WM_NULL;
+    }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-std::vector<std::string> probe_run(HWND window, unsigned op)
+std::vector<std::string> probe_run(HWND window, unsigned op, bool posted)
 {
     std::vector<std::string> lines;
     static HMODULE probe = [] {
@@ -15,18 +15,25 @@ std::vector<std::string> probe_run(HWND window, unsigned op)
     }();
     if (!probe)
         return lines;
-    auto hook = reinterpret_cast<HOOKPROC>(reinterpret_cast<void *>(GetProcAddress(probe, "probe_hook")));
+    auto hook = reinterpret_cast<HOOKPROC>(
+        reinterpret_cast<void *>(GetProcAddress(probe, posted ? "probe_message_hook" : "probe_hook")));
     HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kProbeMemorySize,
                                         kProbeMemoryName);
     char *view = mapping ? static_cast<char *>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, kProbeMemorySize)) : nullptr;
     if (view) {
         view[0] = '\0';
         DWORD thread = GetWindowThreadProcessId(window, nullptr);
-        HHOOK handle = SetWindowsHookExA(WH_CALLWNDPROC, hook, probe, thread);
+        HHOOK handle = SetWindowsHookExA(posted ? WH_GETMESSAGE : WH_CALLWNDPROC, hook, probe, thread);
         if (handle) {
-            DWORD_PTR result;
-            SendMessageTimeoutA(window, RegisterWindowMessageA(kProbeMessageName), op, 0, SMTO_ABORTIFHUNG, 5000,
-                                &result);
+            UINT message = RegisterWindowMessageA(kProbeMessageName);
+            if (!posted) {
+                DWORD_PTR result;
+                SendMessageTimeoutA(window, message, op, 0, SMTO_ABORTIFHUNG, 5000, &result);
+            } else if (PostMessageA(window, message, op, 0)) {
+                // The ops run this way write a line: once it is there, the loop has taken the message.
+                for (DWORD start = GetTickCount(); !*static_cast<volatile char *>(view) && GetTickCount() - start < 10000;)
+                    Sleep(5);
+            }
             UnhookWindowsHookEx(handle);
         }
         view[kProbeMemorySize - 1] = '\0';

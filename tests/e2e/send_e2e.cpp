@@ -1,14 +1,8 @@
 // send_e2e.cpp - the Send command and its workers against the recording netapi32.dll: the
 // split of the recipient text, the calls handed to the message service, the send log lines,
 // the status line, the Send button, MinimizeOnSend, faults, limits and the histories.
-#include "tests/e2e/check.h"
-#include "tests/e2e/harness.h"
 #include "tests/e2e/netapi_double.h"
 
-#include "app/ids.h"
-
-#include <algorithm>
-#include <cstdio>
 #include <functional>
 
 namespace {

@@ -1,17 +1,10 @@
 // settings_e2e.cpp - the settings store (defaults, load, save, hostile stored values, saves on
 // focus loss) and the configuration dialog (enabled states, OK, Cancel, the tray menu while
 // it is open, the program path limit).
-#include "app/ids.h"
-#include "tests/e2e/check.h"
-#include "tests/e2e/harness.h"
-#include "tests/e2e/probe.h"
-#include "tests/e2e/receive_helpers.h"
+#include "tests/e2e/helpers.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
-#include <utility>
 
 namespace {
 
@@ -44,31 +37,15 @@ std::string active_layout()
     return name;
 }
 
-// Starts tolvik and waits for the hide timer's one tick: the dialog manager shows the
-// collapsed window after its initialisation, the tick hides it.
-bool start_settled(App &app)
+HWND open_config(const App &app)
 {
-    if (!app_start_main(app))
-        return false;
-    wait_until([&] { return IsWindowVisible(app.main) != FALSE; }, 2000, 5);
-    return wait_until([&] { return !IsWindowVisible(app.main); }, 5000);
+    return open_dialog(app, IDM_CONFIGURE, "Tolvik Configuration");
 }
 
-HWND open_config(App &app)
+// Starts tolvik and opens its configuration dialog; null when either fails.
+HWND start_configuring(App &app)
 {
-    post_command(app.main, IDM_CONFIGURE);
-    return wait_dialog(app.pi.dwProcessId, "Tolvik Configuration", 10000);
-}
-
-bool close_dialog(HWND dlg, int button)
-{
-    PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
-    return wait_until([&] { return !IsWindow(dlg); }, 5000);
-}
-
-bool checked(HWND dlg, int id)
-{
-    return SendDlgItemMessageA(dlg, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return CHECK(app_start_main(app)) ? open_config(app) : nullptr;
 }
 
 // A click as the user makes it: the box toggles itself and tells the dialog.
@@ -146,7 +123,7 @@ void check_saved_defaults()
 void check_dialog_defaults(HWND dlg)
 {
     for (const Flag &f : kFlags)
-        CHECK_MSG(checked(dlg, f.box) == (f.value != 0), "box %d (%s) shows the default", f.box, f.name);
+        CHECK_MSG(is_checked(dlg, f.box) == (f.value != 0), "box %d (%s) shows the default", f.box, f.name);
     CHECK_EQ_STR(item_text(dlg, IDC_CFG_PROGRAM), "");
 }
 
@@ -161,9 +138,7 @@ E2E_TEST(settings, first_run_uses_defaults_and_captures)
 {
     reg_reset();
     App app;
-    if (!CHECK(app_start_main(app)))
-        return;
-    HWND dlg = open_config(app);
+    HWND dlg = start_configuring(app);
     if (CHECK_MSG(dlg != nullptr, "the configuration dialog opens")) {
         check_dialog_defaults(dlg);
         CHECK(close_dialog(dlg, IDCANCEL));
@@ -180,17 +155,15 @@ E2E_TEST(settings, save_and_load_round_trip)
 {
     reg_reset();
     App app;
-    if (!CHECK(app_start_main(app)))
-        return;
     // Every box the other way round, and a program path.
     const std::string path = "C:\\Program Files\\Notify\\notify.exe";
-    HWND dlg = open_config(app);
+    HWND dlg = start_configuring(app);
     if (!CHECK(dlg != nullptr))
         return;
     for (const Flag &f : kFlags) // "Enable Receiver " comes last, after the boxes it governs
         click(dlg, f.box);
     for (const Flag &f : kFlags)
-        CHECK_MSG(checked(dlg, f.box) != (f.value != 0), "box %d toggled", f.box);
+        CHECK_MSG(is_checked(dlg, f.box) != (f.value != 0), "box %d toggled", f.box);
     SetDlgItemTextA(dlg, IDC_CFG_PROGRAM, path.c_str());
     CHECK(close_dialog(dlg, IDOK));
 
@@ -212,12 +185,10 @@ E2E_TEST(settings, save_and_load_round_trip)
 
     // The next run loads what was saved and saves it back unchanged.
     App again;
-    if (!CHECK(app_start_main(again)))
-        return;
-    dlg = open_config(again);
+    dlg = start_configuring(again);
     if (CHECK(dlg != nullptr)) {
         for (const Flag &f : kFlags)
-            CHECK_MSG(checked(dlg, f.box) != (f.value != 0), "box %d loaded", f.box);
+            CHECK_MSG(is_checked(dlg, f.box) != (f.value != 0), "box %d loaded", f.box);
         CHECK_EQ_STR(item_text(dlg, IDC_CFG_PROGRAM), path);
         CHECK(close_dialog(dlg, IDCANCEL));
     }
@@ -233,15 +204,9 @@ E2E_TEST(settings, program_path_of_259_characters_without_zero)
     path.replace(0, 3, "C:\\");
     std::string buffer = path + "#";
     CHECK(reg_set_raw(nullptr, "ExternalProg", REG_SZ, buffer.data(), 259));
-    DWORD type = 0;
-    std::string stored;
-    CHECK(reg_get(nullptr, "ExternalProg", type, stored));
-    CHECK_EQ_INT(stored.size(), 259);
 
     App app;
-    if (!CHECK(app_start_main(app)))
-        return;
-    HWND dlg = open_config(app);
+    HWND dlg = start_configuring(app);
     if (CHECK(dlg != nullptr)) {
         CHECK_EQ_STR(item_text(dlg, IDC_CFG_PROGRAM), path);
         CHECK(close_dialog(dlg, IDCANCEL));
@@ -256,9 +221,7 @@ E2E_TEST(settings, program_path_edit_stops_at_259_characters)
 {
     reg_reset();
     App app;
-    if (!CHECK(app_start_main(app)))
-        return;
-    HWND dlg = open_config(app);
+    HWND dlg = start_configuring(app);
     if (!CHECK(dlg != nullptr))
         return;
     HWND edit = GetDlgItem(dlg, IDC_CFG_PROGRAM);
@@ -315,53 +278,53 @@ void write_hostile(Hostile how)
     }
 }
 
-const char *hostile_name(Hostile how)
-{
-    switch (how) {
-    case Hostile::WrongType: return "wrong type";
-    case Hostile::TooLarge: return "one byte too large";
-    case Hostile::TooLargeUnterminated: return "far too large";
-    case Hostile::Empty: return "zero bytes";
-    }
-    return "?";
-}
-
 } // namespace
 
-E2E_TEST(settings, hostile_stored_values_keep_defaults)
+// All fifteen values stored in one hostile shape: the program starts with the defaults and
+// its exit saves the fields as they are, each text whole and in place.
+static void hostile_values_keep_defaults(Hostile how)
 {
-    const Hostile shapes[] = {Hostile::WrongType, Hostile::TooLarge, Hostile::TooLargeUnterminated, Hostile::Empty};
-    App apps[4];
-    for (int i = 0; i < 4; ++i) {
-        Hostile how = shapes[i];
-        App &app = apps[i];
-        std::printf("  stored values: %s\n", hostile_name(how));
-        reg_reset();
-        write_hostile(how);
-        if (!CHECK_MSG(app_start_main(app), "starts with values of %s", hostile_name(how)))
-            continue;
-        HWND dlg = open_config(app);
-        if (CHECK(dlg != nullptr)) {
-            check_dialog_defaults(dlg);
-            CHECK(close_dialog(dlg, IDCANCEL));
-        }
-        // The exit saves the fields as they are: the defaults, each text whole and in place.
-        CHECK_EQ_INT(app_exit(app), 0);
-        check_saved_defaults();
+    reg_reset();
+    write_hostile(how);
+    App app;
+    HWND dlg = start_configuring(app);
+    if (CHECK(dlg != nullptr)) {
+        check_dialog_defaults(dlg);
+        CHECK(close_dialog(dlg, IDCANCEL));
     }
+    CHECK_EQ_INT(app_exit(app), 0);
+    check_saved_defaults();
+}
+
+E2E_TEST(settings, hostile_values_of_the_wrong_type_keep_defaults)
+{
+    hostile_values_keep_defaults(Hostile::WrongType);
+}
+
+E2E_TEST(settings, hostile_values_one_byte_too_large_keep_defaults)
+{
+    hostile_values_keep_defaults(Hostile::TooLarge);
+}
+
+E2E_TEST(settings, hostile_values_far_too_large_keep_defaults)
+{
+    hostile_values_keep_defaults(Hostile::TooLargeUnterminated);
+}
+
+E2E_TEST(settings, hostile_values_of_zero_bytes_keep_defaults)
+{
+    hostile_values_keep_defaults(Hostile::Empty);
 }
 
 E2E_TEST(settings, leaving_recipient_or_message_writes_whole_key)
 {
     reg_reset();
     App app;
-    if (!CHECK(start_settled(app)))
+    if (!CHECK(start_in_tray(app)) || !CHECK(show_main(app.main)))
         return;
-    PostMessageA(app.main, WM_ACTIVATEINSTANCE, 0, 0);
-    CHECK(wait_until([&] { return IsWindowVisible(app.main) != FALSE; }, 5000));
     HWND recipient = GetDlgItem(app.main, IDC_RECIPIENT), message = GetDlgItem(app.main, IDC_MESSAGE);
     PostMessageA(app.main, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(recipient), TRUE);
-    Sleep(300);
+    CHECK(wait_focus_in(recipient));
 
     struct Move {
         const char *what;
@@ -373,58 +336,64 @@ E2E_TEST(settings, leaving_recipient_or_message_writes_whole_key)
         PostMessageA(app.main, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m.to), TRUE);
         CHECK_MSG(wait_until([] { return reg_value_names(nullptr).size() == 15; }, 5000),
                   "%s writes all fifteen values", m.what);
+        CHECK(wait_focus_in(m.to));
         check_saved_defaults();
     }
     CHECK_EQ_INT(app_exit(app), 0);
 }
 
+// With the receiver off its boxes are disabled whatever their own states (all `state`).
+static void monitor_off_disables_receive_boxes(DWORD state)
+{
+    reg_reset();
+    for (const Flag &f : kFlags)
+        reg_set_dword(nullptr, f.name, f.box == IDC_CFG_MONITOR ? 0 : state);
+    App app;
+    HWND dlg = start_configuring(app);
+    if (!CHECK(dlg != nullptr))
+        return;
+    CHECK(!is_checked(dlg, IDC_CFG_MONITOR));
+    for (const Flag &f : kFlags)
+        if (f.box != IDC_CFG_MONITOR)
+            CHECK_MSG(is_checked(dlg, f.box) == (state != 0), "box %d shows its stored state", f.box);
+    for (int id : kReceiveControls)
+        CHECK_MSG(!enabled(dlg, id), "control %d disabled with the receiver off (states %lu)", id,
+                  (unsigned long)state);
+    for (int id : kMiscBoxes)
+        CHECK_MSG(enabled(dlg, id), "box %d never disabled", id);
+    CHECK(enabled(dlg, IDC_CFG_MONITOR));
+
+    // Enabling the receiver enables its boxes, the path only with "Launch external program ".
+    click(dlg, IDC_CFG_MONITOR);
+    CHECK(is_checked(dlg, IDC_CFG_MONITOR));
+    for (int id : kReceiveControls)
+        if (id != IDC_CFG_PROGRAM)
+            CHECK_MSG(enabled(dlg, id), "control %d enabled with the receiver on", id);
+    for (int i = 0; i < 3; ++i) {
+        CHECK_EQ_INT(enabled(dlg, IDC_CFG_PROGRAM), is_checked(dlg, IDC_CFG_RUNPROG));
+        if (i < 2)
+            click(dlg, IDC_CFG_RUNPROG);
+    }
+
+    // Off again: the path is disabled even with "Launch external program " checked.
+    if (!is_checked(dlg, IDC_CFG_RUNPROG))
+        click(dlg, IDC_CFG_RUNPROG);
+    click(dlg, IDC_CFG_MONITOR);
+    for (int id : kReceiveControls)
+        CHECK_MSG(!enabled(dlg, id), "control %d disabled again", id);
+    CHECK(is_checked(dlg, IDC_CFG_RUNPROG));
+    CHECK(close_dialog(dlg, IDCANCEL));
+    CHECK_EQ_INT(app_exit(app), 0);
+}
+
 E2E_TEST(settings, monitor_off_disables_receive_boxes)
 {
-    // Whatever the boxes' own states: all on, then all off.
-    App apps[2];
-    for (DWORD state : {1u, 0u}) {
-        reg_reset();
-        for (const Flag &f : kFlags)
-            reg_set_dword(nullptr, f.name, f.box == IDC_CFG_MONITOR ? 0 : state);
-        App &app = apps[state];
-        if (!CHECK(app_start_main(app)))
-            return;
-        HWND dlg = open_config(app);
-        if (!CHECK(dlg != nullptr))
-            return;
-        CHECK(!checked(dlg, IDC_CFG_MONITOR));
-        for (const Flag &f : kFlags)
-            if (f.box != IDC_CFG_MONITOR)
-                CHECK_MSG(checked(dlg, f.box) == (state != 0), "box %d shows its stored state", f.box);
-        for (int id : kReceiveControls)
-            CHECK_MSG(!enabled(dlg, id), "control %d disabled with the receiver off (states %lu)", id,
-                      (unsigned long)state);
-        for (int id : kMiscBoxes)
-            CHECK_MSG(enabled(dlg, id), "box %d never disabled", id);
-        CHECK(enabled(dlg, IDC_CFG_MONITOR));
+    monitor_off_disables_receive_boxes(1);
+}
 
-        // Enabling the receiver enables its boxes, the path only with "Launch external program ".
-        click(dlg, IDC_CFG_MONITOR);
-        CHECK(checked(dlg, IDC_CFG_MONITOR));
-        for (int id : kReceiveControls)
-            if (id != IDC_CFG_PROGRAM)
-                CHECK_MSG(enabled(dlg, id), "control %d enabled with the receiver on", id);
-        CHECK_EQ_INT(enabled(dlg, IDC_CFG_PROGRAM), checked(dlg, IDC_CFG_RUNPROG));
-        click(dlg, IDC_CFG_RUNPROG);
-        CHECK_EQ_INT(enabled(dlg, IDC_CFG_PROGRAM), checked(dlg, IDC_CFG_RUNPROG));
-        click(dlg, IDC_CFG_RUNPROG);
-        CHECK_EQ_INT(enabled(dlg, IDC_CFG_PROGRAM), checked(dlg, IDC_CFG_RUNPROG));
-
-        // Off again: the path is disabled even with "Launch external program " checked.
-        if (!checked(dlg, IDC_CFG_RUNPROG))
-            click(dlg, IDC_CFG_RUNPROG);
-        click(dlg, IDC_CFG_MONITOR);
-        for (int id : kReceiveControls)
-            CHECK_MSG(!enabled(dlg, id), "control %d disabled again", id);
-        CHECK(checked(dlg, IDC_CFG_RUNPROG));
-        CHECK(close_dialog(dlg, IDCANCEL));
-        CHECK_EQ_INT(app_exit(app), 0);
-    }
+E2E_TEST(settings, monitor_off_disables_receive_boxes_also_unchecked)
+{
+    monitor_off_disables_receive_boxes(0);
 }
 
 E2E_TEST(settings, cancel_changes_nothing)
@@ -438,9 +407,7 @@ E2E_TEST(settings, cancel_changes_nothing)
     CHECK_EQ_INT(before.size(), 16u); // the fifteen settings and Interface
 
     App app;
-    if (!CHECK(app_start_main(app)))
-        return;
-    HWND dlg = open_config(app);
+    HWND dlg = start_configuring(app);
     if (!CHECK(dlg != nullptr))
         return;
     for (const Flag &f : kFlags)
@@ -465,9 +432,7 @@ E2E_TEST(settings, ok_stops_and_restarts_capture)
 {
     reg_reset();
     App app;
-    if (!CHECK(app_start_main(app)))
-        return;
-    HWND dlg = open_config(app);
+    HWND dlg = start_configuring(app);
     if (!CHECK(dlg != nullptr))
         return;
     click(dlg, IDC_CFG_MONITOR);
@@ -485,70 +450,12 @@ E2E_TEST(settings, ok_stops_and_restarts_capture)
     dlg = open_config(app);
     if (!CHECK(dlg != nullptr))
         return;
-    CHECK(!checked(dlg, IDC_CFG_MONITOR));
+    CHECK(!is_checked(dlg, IDC_CFG_MONITOR));
     click(dlg, IDC_CFG_MONITOR);
     CHECK(close_dialog(dlg, IDOK));
     CHECK(flag_stored("Monitor", monitor));
     CHECK_EQ_INT(monitor, 1);
     CHECK_MSG(popup_closed(popup), "with the receiver on again the waiting popup is taken");
     CHECK(wait_until([&] { return incoming_count(app) == 1; }, 5000));
-    CHECK_EQ_INT(app_exit(app), 0);
-}
-
-namespace {
-
-// The tray menu as the probe reads it while it is tracked: id -> grey.
-bool tray_menu_states(App &app, std::map<int, bool> &grey)
-{
-    TrayIcon icon = {};
-    if (!wait_until(
-            [&] {
-                for (const TrayIcon &i : tray_icons())
-                    if (i.tip == "Tolvik")
-                        return icon = i, true;
-                return false;
-            },
-            5000))
-        return false;
-    POINT centre = {(icon.screen.left + icon.screen.right) / 2, (icon.screen.top + icon.screen.bottom) / 2};
-    mouse_click(centre, true);
-    std::vector<std::string> lines;
-    if (!wait_until([&] { return !(lines = probe_run(app.main, kProbeTrackedMenu)).empty(); }, 5000))
-        return false;
-    grey.clear();
-    for (const std::string &line : lines) {
-        size_t bar = line.find('|');
-        int id = std::atoi(line.substr(0, bar).c_str());
-        unsigned state = static_cast<unsigned>(std::atoi(line.substr(bar + 1).c_str()));
-        if (id)
-            grey[id] = (state & MFS_GRAYED) != 0;
-    }
-    // Close the menu again.
-    SendMessageA(app.main, WM_CANCELMODE, 0, 0);
-    wait_until([&] { return probe_run(app.main, kProbeTrackedMenu).empty(); }, 3000);
-    return true;
-}
-
-} // namespace
-
-E2E_TEST(settings, tray_menu_grey_while_dialog_open)
-{
-    reg_reset();
-    App app;
-    if (!CHECK(start_settled(app)))
-        return;
-    HWND dlg = open_config(app);
-    if (!CHECK(dlg != nullptr))
-        return;
-    std::map<int, bool> grey;
-    if (CHECK_MSG(tray_menu_states(app, grey), "the tray menu opens while the dialog is open")) {
-        for (int id : {IDM_ABOUT, IDM_CONFIGURE, IDM_EXIT})
-            CHECK_MSG(grey.count(id) && grey[id], "tray menu item %d grey while configuring", id);
-    }
-    CHECK(close_dialog(dlg, IDCANCEL));
-    if (CHECK_MSG(tray_menu_states(app, grey), "the tray menu opens after the dialog closed")) {
-        for (int id : {IDM_ABOUT, IDM_CONFIGURE, IDM_EXIT})
-            CHECK_MSG(grey.count(id) && !grey[id], "tray menu item %d enabled again", id);
-    }
     CHECK_EQ_INT(app_exit(app), 0);
 }

@@ -2,17 +2,9 @@
 // double-click, hiding instead of closing, the tray menu while a dialog is open, the
 // activate-instance message, Sender and Receiver modes, and the sent-messages and
 // recipient boxes.
-#include "tests/e2e/check.h"
-#include "tests/e2e/harness.h"
-#include "tests/e2e/probe.h"
-#include "tests/e2e/shell_helpers.h"
-
-#include "app/ids.h"
+#include "tests/e2e/helpers.h"
 
 #include <commctrl.h>
-#include <cstdlib>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -53,9 +45,7 @@ void double_click(const TrayIcon &icon)
 std::vector<MenuItem> open_tray_menu(HWND main, const TrayIcon &icon)
 {
     mouse_click(rect_centre(icon.screen), true, false);
-    std::vector<MenuItem> items;
-    wait_until([&] { return !(items = tracked_menu(main)).empty(); }, 5000, 100);
-    return items;
+    return wait_tracked_menu(main);
 }
 
 void check_tray_menu(const std::vector<MenuItem> &items, bool grey, const char *when)
@@ -84,14 +74,13 @@ E2E_TEST(shell, tray_double_click_first_showing_then_toggle)
     if (!CHECK_MSG(tmpl.ok, "template 129 could not be laid out in the driver"))
         return;
     App app;
-    if (!CHECK(start_hidden(app)))
+    if (!CHECK(start_in_tray(app)))
         return;
-    HWND w = app.main; // hidden right after start (start_hidden waited for it)
+    HWND w = app.main;
     CHECK_MSG(collapsed(w), "collapsed tool window (no taskbar button): %s", rect_text(window_rect(w)).c_str());
     TrayIcon icon;
     if (!CHECK_MSG(tolvik_tray_icon(icon), "tray icon present"))
         return;
-    Sleep(300);
 
     double_click(icon);
     CHECK_MSG(wait_until([&] { return IsWindowVisible(w) && GetForegroundWindow() == w; }, 5000),
@@ -127,7 +116,7 @@ E2E_TEST(shell, esc_altf4_close_minimize_hide_a_visible_window)
 {
     reg_reset();
     App app;
-    if (!CHECK(start_hidden(app)))
+    if (!CHECK(start_in_tray(app)))
         return;
     HWND w = app.main;
     const struct {
@@ -152,7 +141,7 @@ E2E_TEST(shell, esc_altf4_close_minimize_hide_a_visible_window)
         way.act(w);
         CHECK_MSG(wait_hidden(w, 5000), "%s hides the window (foreground %s, focus %s)", way.what,
                   window_desc(GetForegroundWindow()).c_str(), window_desc(focus_of(w)).c_str());
-        settle(w);
+        sync(w);
         CHECK_MSG(app.running(), "%s: the program keeps running", way.what);
         CHECK_MSG(!IsIconic(w), "%s: hidden, not minimised", way.what);
         CHECK_MSG(in_full_frame(w), "%s: keeps its frame", way.what);
@@ -165,19 +154,14 @@ E2E_TEST(shell, hide_commands_on_a_hidden_window_change_nothing)
 {
     reg_reset();
     App app;
-    if (!CHECK(start_hidden(app)))
+    if (!CHECK(start_in_tray(app)))
         return;
     HWND w = app.main;
-    // Posted messages are handled in order: once the mode switch posted last shows, the
-    // commands before it have run.
-    bool receiver = false;
     auto send_all = [&] {
         PostMessageA(w, WM_COMMAND, IDCANCEL, 0); // what Esc becomes
         PostMessageA(w, WM_SYSCOMMAND, SC_CLOSE, 0); // what Alt+F4 becomes
         PostMessageA(w, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-        receiver = !receiver;
-        post_command(w, receiver ? IDC_RECEIVER : IDC_SENDER);
-        CHECK(wait_until([&] { return receiver_mode_shown(w) == receiver; }, 5000));
+        CHECK(sync(w));
     };
 
     // Never shown: it stays collapsed.
@@ -206,13 +190,12 @@ E2E_TEST(shell, tray_menu_grey_while_a_dialog_is_open)
 {
     reg_reset();
     App app;
-    if (!CHECK(start_hidden(app)))
+    if (!CHECK(start_in_tray(app)))
         return;
     HWND w = app.main;
     TrayIcon icon;
     if (!CHECK(tolvik_tray_icon(icon)))
         return;
-    Sleep(300);
     check_tray_menu(open_tray_menu(w, icon), false, "no dialog open");
     CHECK(close_tracked_menu(w));
 
@@ -240,10 +223,10 @@ E2E_TEST(shell, inner_viewer_closing_leaves_the_outer_dialog_state_alone)
 {
     reg_reset();
     const char *time = "1/2/2003 9:15 AM";
-    store_messages({full_message("ALICE", "ME", time, "one"), full_message("BOB", "ME", time, "two"),
-                    full_message("CAROL", "ME", time, "three")});
+    store_prefill({messenger_text("ALICE", "ME", time, "one"), messenger_text("BOB", "ME", time, "two"),
+                   messenger_text("CAROL", "ME", time, "three")});
     App app;
-    if (!CHECK(start_hidden(app)))
+    if (!CHECK(start_in_tray(app)))
         return;
     HWND w = app.main, list = GetDlgItem(w, IDC_INCOMING);
     DWORD pid = app.pi.dwProcessId;
@@ -262,8 +245,7 @@ E2E_TEST(shell, inner_viewer_closing_leaves_the_outer_dialog_state_alone)
     check_tray_menu(open_tray_menu(w, icon), true, "the outer viewer still open");
     CHECK(close_tracked_menu(w));
     CHECK(make_foreground(outer));
-    chord({VK_CONTROL}, VK_TAB);
-    settle(w);
+    CHECK_MSG(focus_moves(outer, true), "Ctrl+Tab moves the viewer's focus");
     CHECK_MSG(is_checked(w, IDC_SENDER), "Ctrl+Tab does not switch the mode behind the viewer");
     PostMessageA(GetDlgItem(outer, IDC_VIEW_PREV), BM_CLICK, 0, 0);
     CHECK_MSG(wait_until([&] { return text_of(outer) == "Message 2 of 3"; }, 3000), "Prev steps from its own message: %s",
@@ -275,23 +257,6 @@ E2E_TEST(shell, inner_viewer_closing_leaves_the_outer_dialog_state_alone)
     CHECK_EQ_INT(app_exit(app), 0);
 }
 
-// Wine draws the caption buttons with the symbol font; without it they show letters.
-E2E_TEST(shell, the_symbol_font_for_caption_buttons_is_installed)
-{
-    LOGFONTA want = {};
-    lstrcpyA(want.lfFaceName, "Marlett");
-    want.lfCharSet = DEFAULT_CHARSET;
-    HDC screen = GetDC(nullptr);
-    bool found = false;
-    auto seen = [](const LOGFONTA *, const TEXTMETRICA *, DWORD, LPARAM lp) -> int {
-        *reinterpret_cast<bool *>(lp) = true;
-        return 0;
-    };
-    EnumFontFamiliesExA(screen, &want, seen, reinterpret_cast<LPARAM>(&found), 0);
-    ReleaseDC(nullptr, screen);
-    CHECK_MSG(found, "the Marlett font is there");
-}
-
 // --- the activate-instance message ---
 
 E2E_TEST(shell, activate_message_first_showing_show_and_restore)
@@ -299,7 +264,7 @@ E2E_TEST(shell, activate_message_first_showing_show_and_restore)
     reg_reset();
     MainTemplate tmpl = main_template();
     App app;
-    if (!CHECK(start_hidden(app)) || !CHECK(tmpl.ok))
+    if (!CHECK(start_in_tray(app)) || !CHECK(tmpl.ok))
         return;
     HWND w = app.main;
 
@@ -340,7 +305,7 @@ E2E_TEST(shell, mode_switches_show_enable_caption_status_focus)
 {
     reg_reset(); // a first run: no mode command at start
     App app;
-    if (!CHECK(start_hidden(app)))
+    if (!CHECK(start_in_tray(app)))
         return;
     HWND w = app.main;
     CHECK_EQ_STR(item_text(w, IDC_MODE_FRAME), "Send Message");
@@ -395,13 +360,13 @@ E2E_TEST(shell, mode_switches_show_enable_caption_status_focus)
     CHECK_EQ_INT(app_exit(app), 0);
 }
 
-E2E_TEST(shell, receiver_buttons_follow_selection_and_mode_is_kept)
+E2E_TEST(shell, receiver_buttons_follow_the_selection)
 {
     reg_reset();
-    CHECK(store_messages({full_message("ALICE", "BOB", "12/6/2001 2:45 PM", "Lunch?"),
-                          full_message("CAROL", "BOB", "12/6/2001 3:10 PM", "Meeting at four")}));
+    CHECK(store_prefill({messenger_text("ALICE", "BOB", "12/6/2001 2:45 PM", "Lunch?"),
+                         messenger_text("CAROL", "BOB", "12/6/2001 3:10 PM", "Meeting at four")}));
     App app;
-    if (!CHECK(start_hidden(app)))
+    if (!CHECK(start_in_tray(app)))
         return;
     HWND w = app.main, list = GetDlgItem(w, IDC_INCOMING);
     CHECK_EQ_INT(lv_count(list), 2);
@@ -422,15 +387,6 @@ E2E_TEST(shell, receiver_buttons_follow_selection_and_mode_is_kept)
                      3000));
     CHECK(enabled(w, IDC_DELETEALL));
     CHECK_EQ_INT(app_exit(app), 0);
-
-    // Left in Receiver mode, the next start opens in it.
-    App again;
-    if (!CHECK(start_hidden(again)))
-        return;
-    CHECK_EQ_STR(item_text(again.main, IDC_MODE_FRAME), "Receiver");
-    CHECK(receiver_mode_shown(again.main));
-    CHECK_EQ_STR(item_text(again.main, IDC_STATUS), "Total messages: 2");
-    CHECK_EQ_INT(app_exit(again), 0);
 }
 
 // --- the sent-messages box and the recipient box ---
@@ -445,28 +401,12 @@ static void fill_history()
     reg_set_text("History\\BOB", "10:00:00 01.02.2024", "bob sent");
 }
 
-// The entries of a combo box of another process (read as UTF-16: the ANSI form of
-// CB_GETLBTEXT does not come back whole across processes under Wine).
-static std::vector<std::string> combo_entries(HWND box)
-{
-    std::vector<std::string> entries;
-    int count = static_cast<int>(SendMessageA(box, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        WCHAR text[1024] = L"";
-        SendMessageW(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-        char ansi[2048] = "";
-        WideCharToMultiByte(CP_ACP, 0, text, -1, ansi, sizeof ansi, nullptr, nullptr);
-        entries.push_back(ansi);
-    }
-    return entries;
-}
-
 E2E_TEST(shell, choosing_a_sent_message_replaces_the_text)
 {
     reg_reset();
     fill_history();
     App app;
-    if (!CHECK(start_hidden(app)))
+    if (!CHECK(start_in_tray(app)))
         return;
     HWND w = app.main, box = GetDlgItem(w, IDC_SENTMESSAGES), edit = GetDlgItem(w, IDC_MESSAGE);
     CHECK_EQ_STR(item_text(w, IDC_RECIPIENT), "ALICE");
@@ -498,44 +438,49 @@ E2E_TEST(shell, choosing_a_sent_message_replaces_the_text)
     CHECK_EQ_INT(app_exit(app), 0);
 }
 
+// Types a recipient name with LoadMsgOnUserEdit on or off.
+static void type_a_recipient(DWORD loadOnEdit)
+{
+    reg_reset();
+    fill_history();
+    reg_set_dword(nullptr, "LoadMsgOnUserEdit", loadOnEdit);
+    App app;
+    if (!CHECK(start_in_tray(app)) || !CHECK(show_main(app.main)))
+        return;
+    HWND w = app.main, recipient = GetDlgItem(w, IDC_RECIPIENT), edit = GetDlgItem(w, IDC_MESSAGE),
+         box = GetDlgItem(w, IDC_SENTMESSAGES);
+    send_command(w, IDC_SENDER); // focus into the recipient box
+    SetWindowTextA(recipient, "");
+    EnableWindow(GetDlgItem(w, IDC_SEND), FALSE);
+    std::vector<std::string> sentBefore = combo_entries(box);
+    CHECK(make_foreground(w));
+    CHECK(wait_focus_in(recipient));
+
+    // Each keystroke's notification is handled before the box shows the next character.
+    type_keys("bob");
+    CHECK_MSG(wait_until([&] { return text_of(recipient) == "BOB"; }, 5000), "typed into the box: \"%s\"",
+              text_of(recipient).c_str());
+    CHECK_MSG(enabled(w, IDC_SEND), "Send follows the typed text");
+    if (loadOnEdit) {
+        CHECK_EQ_STR(text_of(edit), "last words to bob");
+        CHECK(combo_entries(box) == std::vector<std::string>{"bob sent"});
+        for (int i = 0; i < 3; ++i)
+            tap(VK_BACK);
+        CHECK(wait_until([&] { return text_of(recipient).empty(); }, 5000));
+        CHECK_MSG(!enabled(w, IDC_SEND), "an emptied box disables Send");
+    } else {
+        CHECK_EQ_STR(text_of(edit), "last words to alice");
+        CHECK(combo_entries(box) == sentBefore);
+    }
+    CHECK_EQ_INT(app_exit(app), 0);
+}
+
 E2E_TEST(shell, typing_a_recipient_loads_only_with_load_on_edit)
 {
-    for (DWORD loadOnEdit = 0; loadOnEdit <= 1; ++loadOnEdit) {
-        reg_reset();
-        fill_history();
-        reg_set_dword(nullptr, "LoadMsgOnUserEdit", loadOnEdit);
-        App app; // ended within the iteration: the harness must not see it after it is gone
-        if (!CHECK(start_hidden(app)) || !CHECK(show_main(app.main))) {
-            harness_after_case();
-            return;
-        }
-        HWND w = app.main, recipient = GetDlgItem(w, IDC_RECIPIENT), edit = GetDlgItem(w, IDC_MESSAGE),
-             box = GetDlgItem(w, IDC_SENTMESSAGES);
-        send_command(w, IDC_SENDER); // focus into the recipient box
-        SetWindowTextA(recipient, "");
-        EnableWindow(GetDlgItem(w, IDC_SEND), FALSE);
-        std::vector<std::string> sentBefore = combo_entries(box);
-        CHECK(make_foreground(w));
-        CHECK(wait_focus_in(recipient));
+    type_a_recipient(1);
+}
 
-        // Each keystroke's notification is handled before the box shows the next character.
-        type_keys("bob");
-        CHECK_MSG(wait_until([&] { return text_of(recipient) == "BOB"; }, 5000), "typed into the box: \"%s\"",
-                  text_of(recipient).c_str());
-        if (loadOnEdit) {
-            CHECK_EQ_STR(text_of(edit), "last words to bob");
-            CHECK(combo_entries(box) == std::vector<std::string>{"bob sent"});
-            CHECK_MSG(enabled(w, IDC_SEND), "LoadMsgOnUserEdit on: Send follows the typed text");
-            for (int i = 0; i < 3; ++i)
-                tap(VK_BACK);
-            CHECK(wait_until([&] { return text_of(recipient).empty(); }, 5000));
-            CHECK_MSG(!enabled(w, IDC_SEND), "LoadMsgOnUserEdit on: an emptied box disables Send");
-        } else {
-            CHECK_EQ_STR(text_of(edit), "last words to alice");
-            CHECK(combo_entries(box) == sentBefore);
-            CHECK_MSG(enabled(w, IDC_SEND), "LoadMsgOnUserEdit off: Send still follows the typed text");
-        }
-        CHECK_EQ_INT(app_exit(app), 0);
-        harness_after_case();
-    }
+E2E_TEST(shell, typing_a_recipient_without_load_on_edit_keeps_the_text)
+{
+    type_a_recipient(0);
 }

@@ -1,8 +1,6 @@
 // view_e2e.cpp - the Message View (caption, Prev/Next and focus, Reply, sizing), the message
 // box variant, and the About box.
-#include "tests/e2e/check.h"
-#include "tests/e2e/harness.h"
-#include "tests/e2e/receive_helpers.h"
+#include "tests/e2e/helpers.h"
 
 static const char kTime[] = "1/2/2003 9:15 AM";
 
@@ -12,19 +10,13 @@ static std::vector<std::string> three_messages()
             messenger_text("CAROL", "ME", kTime, "three")};
 }
 
-// Starts with the store holding `texts`, selects item `mark` and opens the Message View.
-static HWND open_view(App &app, const std::vector<std::string> &texts, int mark, const char *caption)
+// Starts the receiver (the store is loaded by then), selects item `mark` and views it.
+static HWND open_view(Receiver &r, int mark, const char *caption)
 {
-    receive_settings_reset();
-    store_prefill(texts);
-    if (!app_start_main(app))
+    if (!r.start())
         return nullptr;
-    HWND list = GetDlgItem(app.main, IDC_INCOMING);
-    if (!wait_count(list, static_cast<int>(texts.size()), 5000) || !wait_in_tray(app))
-        return nullptr;
-    lv_select_mark(list, mark);
-    post_command(app.main, IDC_VIEW);
-    return wait_dialog(app.pi.dwProcessId, caption, 10000);
+    lv_select(r.list, mark);
+    return open_dialog(r.app, IDC_VIEW, caption);
 }
 
 // Presses a button of another process's dialog as a click would (focus, then the command).
@@ -33,17 +25,12 @@ static void press(HWND dlg, int id)
     PostMessageA(GetDlgItem(dlg, id), BM_CLICK, 0, 0);
 }
 
-static bool closed(HWND dlg)
-{
-    return wait_until([&] { return !IsWindow(dlg); }, 5000);
-}
-
 E2E_TEST(view, single_message_caption_text_and_both_steps_disabled)
 {
-    App app;
-    EndStarted end;
     std::string text = messenger_text("ALICE", "ME", kTime, "line one\r\nline two");
-    HWND dlg = open_view(app, {text}, 0, "Message 1 of 1");
+    Receiver r({}, {text});
+    App &app = r.app;
+    HWND dlg = open_view(r, 0, "Message 1 of 1");
     if (!CHECK_MSG(dlg != nullptr, "the Message View opens"))
         return;
     CHECK_EQ_STR(item_text(dlg, IDC_VIEW_TEXT), text);
@@ -53,17 +40,17 @@ E2E_TEST(view, single_message_caption_text_and_both_steps_disabled)
     CHECK_MSG(GetWindow(dlg, GW_OWNER) == app.main, "owned by the main window");
     // Close (1) ends it; the main window stays as it was (hidden).
     PostMessageA(dlg, WM_COMMAND, IDOK, 0);
-    CHECK(closed(dlg));
+    CHECK(wait_gone(dlg));
     CHECK(!IsWindowVisible(app.main));
     CHECK_EQ_INT(app_exit(app), 0);
 }
 
 E2E_TEST(view, prev_next_states_caption_and_focus_at_the_ends)
 {
-    App app;
-    EndStarted end;
     std::vector<std::string> texts = three_messages();
-    HWND dlg = open_view(app, texts, 0, "Message 1 of 3");
+    Receiver r({}, texts);
+    App &app = r.app;
+    HWND dlg = open_view(r, 0, "Message 1 of 3");
     if (!CHECK_MSG(dlg != nullptr, "the Message View opens on the first message"))
         return;
     HWND edit = GetDlgItem(dlg, IDC_VIEW_TEXT);
@@ -75,36 +62,36 @@ E2E_TEST(view, prev_next_states_caption_and_focus_at_the_ends)
     CHECK(wait_until([&] { return text_of(dlg) == "Message 2 of 3"; }, 5000));
     CHECK_EQ_STR(text_of(edit), texts[1]);
     CHECK(enabled(dlg, IDC_VIEW_PREV) && enabled(dlg, IDC_VIEW_NEXT));
-    CHECK_MSG(keyboard_focus_of(dlg) == GetDlgItem(dlg, IDC_VIEW_NEXT), "Next keeps the focus while enabled");
+    CHECK_MSG(focus_of(dlg) == GetDlgItem(dlg, IDC_VIEW_NEXT), "Next keeps the focus while enabled");
 
     press(dlg, IDC_VIEW_NEXT);
     CHECK(wait_until([&] { return text_of(dlg) == "Message 3 of 3"; }, 5000));
     CHECK_EQ_STR(text_of(edit), texts[2]);
     CHECK(enabled(dlg, IDC_VIEW_PREV));
     CHECK(!enabled(dlg, IDC_VIEW_NEXT));
-    CHECK_MSG(wait_until([&] { return keyboard_focus_of(dlg) == edit; }, 3000), "the focus moves to the text");
+    CHECK_MSG(wait_until([&] { return focus_of(dlg) == edit; }, 3000), "the focus moves to the text");
 
     press(dlg, IDC_VIEW_PREV);
     CHECK(wait_until([&] { return text_of(dlg) == "Message 2 of 3"; }, 5000));
     press(dlg, IDC_VIEW_PREV);
     CHECK(wait_until([&] { return text_of(dlg) == "Message 1 of 3"; }, 5000));
     CHECK(!enabled(dlg, IDC_VIEW_PREV));
-    CHECK_MSG(wait_until([&] { return keyboard_focus_of(dlg) == edit; }, 3000), "the focus moves to the text");
+    CHECK_MSG(wait_until([&] { return focus_of(dlg) == edit; }, 3000), "the focus moves to the text");
 
     // Esc closes it.
     PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
-    CHECK(closed(dlg));
+    CHECK(wait_gone(dlg));
     CHECK_EQ_INT(app_exit(app), 0);
 }
 
 E2E_TEST(view, message_filed_while_viewing_the_last_shows_on_the_next_step)
 {
-    App app, popup;
-    EndStarted end;
-    HWND dlg = open_view(app, three_messages(), 2, "Message 3 of 3");
+    Receiver r({}, three_messages());
+    App &app = r.app, popup;
+    HWND dlg = open_view(r, 2, "Message 3 of 3");
     if (!CHECK_MSG(dlg != nullptr, "the Message View opens on the last message"))
         return;
-    HWND list = GetDlgItem(app.main, IDC_INCOMING);
+    HWND list = r.list;
     CHECK(popup_start(popup, popup_args("DAVE", "ME", kTime, "four")));
     CHECK_MSG(wait_count(list, 4), "filed while the viewer is open");
     CHECK(popup_closed(popup));
@@ -118,45 +105,36 @@ E2E_TEST(view, message_filed_while_viewing_the_last_shows_on_the_next_step)
     CHECK(wait_until([&] { return text_of(dlg) == "Message 4 of 4"; }, 5000));
     CHECK_EQ_STR(item_text(dlg, IDC_VIEW_TEXT), messenger_text("DAVE", "ME", kTime, "four"));
     PostMessageA(dlg, WM_COMMAND, IDOK, 0);
-    CHECK(closed(dlg));
+    CHECK(wait_gone(dlg));
     CHECK_EQ_INT(app_exit(app), 0);
 }
 
 E2E_TEST(view, reply_after_next_answers_the_selection_mark)
 {
-    App app;
-    EndStarted end;
-    HWND dlg = open_view(app, three_messages(), 0, "Message 1 of 3");
+    Receiver r({}, three_messages());
+    App &app = r.app;
+    HWND dlg = open_view(r, 0, "Message 1 of 3");
     if (!CHECK_MSG(dlg != nullptr, "the Message View opens"))
         return;
     press(dlg, IDC_VIEW_NEXT);
     CHECK(wait_until([&] { return text_of(dlg) == "Message 2 of 3"; }, 5000));
     press(dlg, IDC_VIEW_REPLY);
-    CHECK(closed(dlg));
+    CHECK(wait_gone(dlg));
     CHECK_MSG(wait_until([&] { return item_text(app.main, IDC_RECIPIENT) == "ALICE"; }, 5000),
               "the sender of the message the view was opened on, not of the one shown: \"%s\"",
               item_text(app.main, IDC_RECIPIENT).c_str());
     CHECK_EQ_INT(SendDlgItemMessageA(app.main, IDC_SENDER, BM_GETCHECK, 0, 0), BST_CHECKED);
     CHECK_EQ_INT(SendDlgItemMessageA(app.main, IDC_RECEIVER, BM_GETCHECK, 0, 0), BST_UNCHECKED);
     CHECK_MSG(wait_until([&] { return IsWindowVisible(app.main) != FALSE; }, 5000), "the main window comes up");
-    CHECK_MSG(wait_until([&] { return keyboard_focus_of(app.main) == GetDlgItem(app.main, IDC_MESSAGE); }, 3000),
-              "the message edit has the focus");
+    CHECK_MSG(wait_focus_in(GetDlgItem(app.main, IDC_MESSAGE)), "the message edit has the focus");
     CHECK_EQ_INT(app_exit(app), 0);
-}
-
-static RECT rect_in(HWND dlg, int id)
-{
-    RECT r = {};
-    GetWindowRect(GetDlgItem(dlg, id), &r);
-    MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT *>(&r), 2);
-    return r;
 }
 
 E2E_TEST(view, cannot_be_sized_below_its_opening_size_and_lays_out_when_enlarged)
 {
-    App app;
-    EndStarted end;
-    HWND dlg = open_view(app, three_messages(), 1, "Message 2 of 3");
+    Receiver r({}, three_messages());
+    HWND dlg = open_view(r, 1, "Message 2 of 3");
+    App &app = r.app;
     if (!CHECK_MSG(dlg != nullptr, "the Message View opens"))
         return;
     RECT start;
@@ -164,7 +142,7 @@ E2E_TEST(view, cannot_be_sized_below_its_opening_size_and_lays_out_when_enlarged
     int w = start.right - start.left, h = start.bottom - start.top;
     std::vector<int> lefts;
     for (int id : {IDC_VIEW_REPLY, IDOK, IDC_VIEW_PREV, IDC_VIEW_NEXT, IDC_VIEW_SPACER})
-        lefts.push_back(rect_in(dlg, id).left);
+        lefts.push_back(control_rect(dlg, id).left);
 
     SetWindowPos(dlg, nullptr, 0, 0, w - 120, h - 90, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     RECT now;
@@ -178,72 +156,51 @@ E2E_TEST(view, cannot_be_sized_below_its_opening_size_and_lays_out_when_enlarged
     CHECK_EQ_INT(now.bottom - now.top, h + 100);
     RECT client;
     GetClientRect(dlg, &client);
-    RECT edit = rect_in(dlg, IDC_VIEW_TEXT);
+    RECT edit = control_rect(dlg, IDC_VIEW_TEXT);
     CHECK_EQ_INT(edit.right - edit.left, client.right - 10);
     CHECK_EQ_INT(edit.bottom - edit.top, client.bottom - 40);
     int i = 0;
     for (int id : {IDC_VIEW_REPLY, IDOK, IDC_VIEW_PREV, IDC_VIEW_NEXT, IDC_VIEW_SPACER}) {
-        RECT r = rect_in(dlg, id);
+        RECT r = control_rect(dlg, id);
         CHECK_MSG(r.top == client.bottom - 29, "control %d at the bottom: top %ld, want %ld", id, r.top,
                   client.bottom - 29);
         CHECK_MSG(r.left == lefts[i], "control %d keeps its left %d: %ld", id, lefts[i], r.left);
         ++i;
     }
     PostMessageA(dlg, WM_COMMAND, IDOK, 0);
-    CHECK(closed(dlg));
+    CHECK(wait_gone(dlg));
     CHECK_EQ_INT(app_exit(app), 0);
 }
 
 E2E_TEST(view, view_as_message_box_shows_the_full_text)
 {
-    receive_settings_reset();
-    reg_set_dword(nullptr, "ViewAsMessageBox", 1);
     std::vector<std::string> texts = three_messages();
-    store_prefill(texts);
-    App app;
-    EndStarted end;
-    if (!CHECK(app_start_main(app)))
-        return;
-    HWND list = GetDlgItem(app.main, IDC_INCOMING);
-    CHECK(wait_count(list, 3, 5000));
-    lv_select_mark(list, 1);
-    post_command(app.main, IDC_VIEW);
-    HWND box = wait_dialog(app.pi.dwProcessId, "Message", 10000);
+    Receiver r({{"ViewAsMessageBox", 1}}, texts);
+    App &app = r.app;
+    HWND box = open_view(r, 1, "Message");
     if (CHECK_MSG(box != nullptr, "a message box captioned \"Message\"")) {
         CHECK_EQ_STR(msgbox_text(box), texts[1]);
         CHECK_MSG(GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST, "system-modal");
         CHECK_MSG(GetDlgItem(box, IDOK) && !GetDlgItem(box, IDCANCEL), "OK only");
         PostMessageA(box, WM_COMMAND, IDOK, 0);
-        CHECK(closed(box));
+        CHECK(wait_gone(box));
     }
-    // Without a selection mark nothing opens.
-    SendMessageA(list, LVM_SETSELECTIONMARK, 0, -1);
+    // Without a selection mark nothing opens: a box would be open before the thread takes a
+    // message posted after the command.
+    SendMessageA(r.list, LVM_SETSELECTIONMARK, 0, -1);
     post_command(app.main, IDC_VIEW);
-    CHECK_MSG(wait_dialog(app.pi.dwProcessId, "Message", 800) == nullptr, "no box without a selection mark");
+    CHECK(sync(app.main));
+    CHECK_MSG(wait_dialog(app.pi.dwProcessId, "Message", 0) == nullptr, "no box without a selection mark");
     CHECK_EQ_INT(app_exit(app), 0);
-}
-
-static void press_escape(HWND target)
-{
-    SetForegroundWindow(target);
-    wait_until([&] { return GetForegroundWindow() == target; }, 2000);
-    INPUT in[2] = {};
-    in[0].type = in[1].type = INPUT_KEYBOARD;
-    in[0].ki.wVk = in[1].ki.wVk = VK_ESCAPE;
-    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, in, sizeof(INPUT));
 }
 
 E2E_TEST(view, about_box_closes_on_ok_and_on_escape)
 {
-    receive_settings_reset();
-    App app;
-    EndStarted end;
-    if (!CHECK(app_start_main(app)))
+    Receiver r;
+    App &app = r.app;
+    if (!CHECK(r.start()))
         return;
-    DWORD pid = app.pi.dwProcessId;
-    post_command(app.main, IDM_ABOUT);
-    HWND about = wait_dialog(pid, "About", 10000);
+    HWND about = open_dialog(app, IDM_ABOUT, "About");
     if (!CHECK_MSG(about != nullptr, "the About box opens"))
         return;
     CHECK_EQ_STR(item_text(about, IDC_ABOUT_VERSION), "Tolvik v3.561");
@@ -254,14 +211,14 @@ E2E_TEST(view, about_box_closes_on_ok_and_on_escape)
     MapWindowPoints(nullptr, about, reinterpret_cast<POINT *>(&ok), 2);
     CHECK_EQ_INT(ok.top, client.bottom - 29);
     PostMessageA(about, WM_COMMAND, IDOK, 0);
-    CHECK_MSG(closed(about), "OK closes it");
+    CHECK_MSG(wait_gone(about), "OK closes it");
 
-    post_command(app.main, IDM_ABOUT);
-    about = wait_dialog(pid, "About", 10000);
+    about = open_dialog(app, IDM_ABOUT, "About");
     if (!CHECK_MSG(about != nullptr, "the About box opens again"))
         return;
-    press_escape(about);
-    CHECK_MSG(closed(about), "Esc closes it");
+    CHECK(make_foreground(about));
+    tap(VK_ESCAPE);
+    CHECK_MSG(wait_gone(about), "Esc closes it");
     CHECK_MSG(app.running() && IsWindow(app.main), "the program goes on");
     CHECK_EQ_INT(app_exit(app), 0);
 }

@@ -139,9 +139,9 @@ E2E_TEST(peer, receive)
               "%d of %d messages filed, %d popups open", lv_count(list), static_cast<int>(expected.size()),
               open_popups());
     // Nothing beyond what was sent arrives later either.
-    Sleep(1500);
+    CHECK_MSG(!wait_until([&] { return lv_count(list) > static_cast<int>(expected.size()) || open_popups() > 0; }, 1500),
+              "%d messages filed, %d popups open", lv_count(list), open_popups());
     CHECK_EQ_INT(lv_count(list), expected.size());
-    CHECK_EQ_INT(open_popups(), 0);
     std::vector<std::string> columns;  // "FROM|TO" of each filed message, as the list shows them
     for (int i = 0, n = lv_count(list); i < n; ++i)
         columns.push_back(lv_text(list, i, 1) + "|" + lv_text(list, i, 2));

@@ -132,8 +132,6 @@ service_stop() {
     return 1
 }
 
-service_alive() { tail -n 1 "$(prefix_of "$1")/drive_c/tolvik/msgsvc.log" | grep -vq 'stopped'; }
-
 # peer_case NAME CASE [VAR=VALUE...]: runs one case of the interop driver in NAME's prefix.
 peer_case() {
     local name=$1 case=$2 p out file
