@@ -63,8 +63,9 @@ TEST(TitleCache, EveryWindowOfAnyClassIsReadOnceASecondSpreadOverTheTicks)
         std::set<std::uintptr_t> read = tick(c, world);
         most = std::max(most, read.size());
         for (std::uintptr_t w : read) {
-            if (lastRead.count(w))
+            if (lastRead.count(w)) {
                 EXPECT_LE(t - lastRead[w], kRefreshTicks) << "window " << std::hex << w;
+            }
             lastRead[w] = t;
         }
     }
