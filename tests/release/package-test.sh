@@ -104,8 +104,15 @@ w() { "$WINE64" "$@"; }
 regq() { w reg query "$@" 2>/dev/null | tr -d '\r'; }
 absent() { ! w reg query "$@" >/dev/null 2>&1; }
 shortcut() { find "$WINEPREFIX/drive_c" -name Tolvik.lnk | grep -q .; }
-# The uninstaller runs from a copy in TEMP: wait for the prefix to fall idle.
-uninstall() { w 'C:\Program Files\Tolvik\uninstall.exe' /S "$@"; "$WINESERVER64" -w; }
+# The uninstaller runs from a copy in TEMP, which on a busy machine may connect to Wine only
+# after the prefix has fallen idle once: wait until the copy has removed the uninstaller, then
+# for the prefix to fall idle again.
+uninstall() {
+    w 'C:\Program Files\Tolvik\uninstall.exe' /S "$@"
+    local i
+    for i in $(seq 1 600); do [ -e "$PF/uninstall.exe" ] || break; sleep 0.1; done
+    "$WINESERVER64" -w
+}
 
 w 'C:\rel\setup.exe' /S /AUTOSTART
 "$WINESERVER64" -w
