@@ -288,17 +288,45 @@ E2E_TEST(send, fault_in_the_service_is_survived)
     CHECK_EQ_INT(lines.size(), 2);
     CHECK(has_line(lines, "FAULT - Failed: The network message service is unavailable.", 1));
     CHECK(has_line(lines, "BOB - Done", 0));
-    for (int round = 1; round <= 10; ++round) {
-        CHECK(s.compose("FAULT", "text"));
-        s.press_send();
-        CHECK(wait_until([&] { return enabled(s.app.main, IDC_SEND); }, 10000));
-        CHECK(s.compose("CAROL", "text"));
-        s.press_send();
-        if (!CHECK_MSG(wait_until([&] { return has_line(s.lines(), "CAROL - Done", 0); }, 10000),
-                       "round %d: the send after the fault completes", round))
+
+    // A user's steps: a Send to XFAULT (the double faults at once, before it logs anything);
+    // 100 ms after its line is final and Send is back, a Send to AFTERn typed the same way, and
+    // then nothing more done with the window: only the double's log is read until AFTERn's
+    // send has been made, with its own text. Ten rounds.
+    if (!CHECK(show_main(s.app.main)) || !CHECK(make_foreground(s.app.main)))
+        return;
+    auto type_and_send = [&](const std::string &name, const char *text) {
+        SetWindowTextA(s.recipient(), "");
+        send_command(s.app.main, IDC_SENDER); // the focus into the To: box
+        CHECK(wait_focus_in(s.recipient()));
+        type_keys(name.c_str());
+        chord({VK_CONTROL}, 'A'); // into the message edit, its text selected
+        CHECK(wait_focus_in(s.message()));
+        type_keys(text);
+        PostMessageA(s.control(IDC_SEND), BM_CLICK, 0, 0);
+    };
+    const std::vector<std::pair<std::string, int>> faulted = {
+        {"XFAULT - Failed: The network message service is unavailable.", 1}};
+    for (int round = 0; round < 10; ++round) {
+        size_t before = s.log().calls.size();
+        type_and_send("XFAULT", "fault");
+        CHECK(wait_until([&] { return enabled(s.app.main, IDC_SEND) && s.lines() == faulted; }, 10000));
+        Sleep(100);
+        const std::string after = e2e_format("AFTER%d", round);
+        type_and_send(after, "after the fault");
+        bool sent = wait_until(
+            [&] {
+                NetLog l = s.log();
+                return l.calls.size() > before && l.all_ended();
+            },
+            10000);
+        NetLog log = s.log();
+        if (!CHECK_MSG(sent && log.calls.size() == before + 1, "round %d: %s was sent", round, after.c_str()))
             break;
+        CHECK_EQ_STR(log.calls.back().to, after);
+        CHECK_EQ_STR(log.calls.back().text, "after the fault");
     }
-    CHECK(enabled(s.app.main, IDC_SEND));
+    CHECK(wait_until([&] { return enabled(s.app.main, IDC_SEND); }, 5000));
     CHECK_EQ_INT(app_exit(s.app), 0);
 }
 
