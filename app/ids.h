@@ -86,6 +86,7 @@
 #define TIMER_HIDE          100
 #define TIMER_ANIMATION     150
 #define TIMER_TRAY_RETRY    160    /* runs only while adding the tray icon fails */
+#define TIMER_SEND_NEXT     170    /* runs while a Send has workers still to start */
 #define MONITOR_PERIOD_MS   50
 #define HIDE_PERIOD_MS      100
 #define ANIMATION_PERIOD_MS 150
@@ -95,6 +96,6 @@
 #define WM_TRAYCALLBACK     1028   /* WM_USER + 4 */
 #define WM_ACTIVATEINSTANCE 1690
 #define WM_TRAYMENUDONE     1024   /* WM_USER, posted after the tray menu closes; ignored */
-#define WM_SENDLOG          0x8001 /* WM_APP + 1: a send worker's send-log request */
+#define WM_SENDREPORT       0x8001 /* WM_APP + 1: a send worker's report, posted */
 
 #endif

@@ -7,6 +7,7 @@
 #include "receive/timers.h"
 #include "receive/dialogs.h"
 #include "send/send.h"
+#include "send/send_texts.h"
 #include "settings/config.h"
 #include "settings/history.h"
 #include "settings/settings.h"
@@ -184,6 +185,7 @@ static void on_init_dialog(HWND hwnd)
     main_monitor_timer_update(); // 17
 
     recipients_history_load(); // 18
+    SendMessageA(g_main.message, EM_LIMITTEXT, kMaxMessageChars, 0); // no more than one send carries
 
     SetFocus(g_main.recipient); // 19
     char recipient[257] = "";
@@ -285,8 +287,9 @@ INT_PTR CALLBACK MainDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_TRAYCALLBACK:
         tray_on_callback(hwnd, lParam);
         return answer(hwnd, TRUE, 0);
-    case WM_SENDLOG:
-        return answer(hwnd, TRUE, send_log_on_message(*reinterpret_cast<const SendLogRequest *>(lParam)));
+    case WM_SENDREPORT:
+        send_on_report(wParam, lParam);
+        return answer(hwnd, TRUE, 0);
     case WM_ACTIVATEINSTANCE:
         tray_bring_forward(hwnd);
         return FALSE;

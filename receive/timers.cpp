@@ -5,6 +5,7 @@
 #include "app/mainwnd.h"
 #include "app/shell.h"
 #include "receive/capture.h"
+#include "send/send.h"
 #include "settings/settings.h"
 
 static int s_animationCounter = 1; // 1..9
@@ -55,6 +56,7 @@ void timer_on_tick(HWND hwnd, UINT_PTR id)
         break;
     case TIMER_ANIMATION: animation_tick(hwnd); break;
     case TIMER_TRAY_RETRY: tray_retry_add(hwnd); break;
+    case TIMER_SEND_NEXT: send_on_timer(hwnd); break;
     default: break;
     }
 }

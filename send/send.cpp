@@ -1,5 +1,8 @@
-// send.cpp - the Send command and its workers: one thread per recipient name, each sending
-// the message edit's text with NetMessageBufferSend and reporting in its send log line.
+// send.cpp - the Send command and its workers. The command reads the recipient line and the
+// message once, on the window's thread, and starts one worker per name, 200 ms apart, from a
+// timer. Each worker sends its own copy of the text with NetMessageBufferSend, stores a
+// success in the histories' registry keys, and reports by posted messages only: it never
+// reads a window and never waits on the window's thread.
 #include "send/send.h"
 
 #include "app/ids.h"
@@ -12,26 +15,45 @@
 #include "settings/settings.h"
 
 #include <lm.h>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
-// What one worker is given: the name it sends to, the whole recipient line its history saves
-// store, its place among the command's names, and the Send command it belongs to. Made by the
-// Send command, owned and freed by the worker.
+constexpr std::uint32_t kPending = 0xFFFFFFF0u; // a name whose outcome is not known yet
+constexpr int kImageDone = 0, kImageFailed = 1, kImageSending = 2;
+constexpr UINT kSpacingMs = 200; // between the starts of two workers
+
+// What one worker sends, and where its outcome goes. Made by the Send command; shared by the
+// worker and the window's thread, which reads `code` once the worker has reported its end.
 struct SendJob {
+    HWND window;              // where the reports go
+    LONG generation;          // the Send command it belongs to
+    int order;                // its name's place among the names of the recipient line
     std::string name;
-    std::string line;
-    int order;
-    LONG generation;
-    bool someRefused; // the command refused some of its names
+    std::string line;         // the whole recipient line, stored with the text
+    std::wstring text;        // the message as sent
+    std::string stored;       // the same in the ANSI code page, as the histories keep it
+    std::atomic<std::uint32_t> code{kPending};
 };
 
-// Workers of an earlier Send command must not touch the lines of a later one: each command
-// has a generation, and a worker updates its line only while its generation is current.
-static volatile LONG s_generation;
-static volatile LONG s_running;      // workers started and not yet ended
-static HANDLE s_allDone;             // signalled while no worker runs
+// The latest Send command; the window's thread alone reads and writes it.
+struct SendRun {
+    LONG generation = 0;
+    std::vector<std::string> names;                 // every name of the line by place
+    std::vector<std::uint32_t> outcomes;            // by place; kPending until known
+    std::vector<std::shared_ptr<SendJob>> jobs;     // by place; none for a refused name
+    std::vector<int> toStart;                       // places of the names to send, in order
+    std::size_t next = 0;                           // into toStart: the next worker to start
+    int open = 0;                                   // names sent or to send, outcome unknown
+    std::string line, stored;                       // what a success lists in the boxes
+};
+static SendRun s_run;
+
+// Workers that run, for the wait at exit (any thread).
+static volatile LONG s_running;
+static HANDLE s_allDone; // signalled while no worker runs
 
 static void worker_started()
 {
@@ -52,55 +74,52 @@ bool send_wait_for_workers(DWORD timeoutMs)
     return !s_allDone || s_running == 0 || WaitForSingleObject(s_allDone, timeoutMs) == WAIT_OBJECT_0;
 }
 
-static void set_status(const char *text)
+static void set_status(const std::string &text)
 {
-    SetDlgItemTextA(g_main.window, IDC_STATUS, text);
+    SetDlgItemTextA(g_main.window, IDC_STATUS, text.c_str());
 }
 
-// Inserts a line where its order puts it among the lines already there; returns its index.
-static int log_insert_now(const char *text, int image, int order)
+// Shows the line of the name at `order`: sets it, or inserts it where its place puts it among
+// the lines already there.
+static void show_line(int order, const std::string &text, int image)
 {
-    int count = static_cast<int>(SendMessageA(g_main.sendLog, LVM_GETITEMCOUNT, 0, 0));
-    LVITEMA item = {};
-    item.mask = LVIF_PARAM;
-    for (item.iItem = 0; item.iItem < count; ++item.iItem)
-        if (SendMessageA(g_main.sendLog, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) && item.lParam > order)
-            break;
-    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-    item.pszText = const_cast<char *>(text);
-    item.iImage = image;
-    item.lParam = order;
-    return static_cast<int>(SendMessageA(g_main.sendLog, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-}
-
-LRESULT send_log_on_message(const SendLogRequest &request)
-{
-    // Runs on the main window's thread, where the Send command also runs: a request of an
-    // earlier command cannot slip in between the new command's start and its lines.
-    if (request.generation != s_generation)
-        return -1;
-    if (request.insert)
-        return log_insert_now(request.text, request.image, request.order);
     LVFINDINFOA find = {};
     find.flags = LVFI_PARAM;
-    find.lParam = request.order;
+    find.lParam = order;
     LVITEMA item = {};
     item.iItem = static_cast<int>(SendMessageA(g_main.sendLog, LVM_FINDITEMA, static_cast<WPARAM>(-1),
                                                reinterpret_cast<LPARAM>(&find)));
-    if (item.iItem < 0)
-        return -1;
-    item.mask = LVIF_TEXT | LVIF_IMAGE;
-    item.pszText = const_cast<char *>(request.text);
-    item.iImage = request.image;
-    return SendMessageA(g_main.sendLog, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    item.pszText = const_cast<char *>(text.c_str());
+    item.iImage = image;
+    if (item.iItem >= 0) {
+        item.mask = LVIF_TEXT | LVIF_IMAGE;
+        SendMessageA(g_main.sendLog, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        return;
+    }
+    int count = static_cast<int>(SendMessageA(g_main.sendLog, LVM_GETITEMCOUNT, 0, 0));
+    LVITEMA at = {};
+    at.mask = LVIF_PARAM;
+    for (item.iItem = 0; item.iItem < count; ++item.iItem) {
+        at.iItem = item.iItem;
+        if (SendMessageA(g_main.sendLog, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&at)) && at.lParam > order)
+            break;
+    }
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+    item.lParam = order;
+    SendMessageA(g_main.sendLog, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
 }
 
-// From a worker: insert or update its line of its own command's log; -1 when the command is
-// no longer the latest.
-static int log_request(const SendJob &job, bool insert, const std::string &text, int image)
+// From a worker: its start or its end, by generation and place. Posted, never sent; a full
+// queue is tried again for a while, a window that is gone is not.
+static void report(const SendJob &job, bool ended)
 {
-    SendLogRequest request = {job.generation, job.order, insert, text.c_str(), image};
-    return static_cast<int>(SendMessageA(g_main.window, WM_SENDLOG, 0, reinterpret_cast<LPARAM>(&request)));
+    for (int tries = 0; tries < 50; ++tries) {
+        if (PostMessageA(job.window, WM_SENDREPORT, static_cast<WPARAM>(job.generation), MAKELPARAM(job.order, ended)))
+            return;
+        if (GetLastError() != ERROR_NOT_ENOUGH_QUOTA)
+            return;
+        Sleep(100);
+    }
 }
 
 // A fault raised inside the network call (an unimplemented message service raises one) must
@@ -162,86 +181,169 @@ static __attribute__((noinline)) std::uint32_t call_service(const WCHAR *recipie
     return rc;
 }
 
-// Sends the message edit's text (its first 1023 characters) to the job's recipient; returns
-// the platform status code. After a success the histories store the job's recipient line and
-// the text as it was sent.
-static std::uint32_t network_send(const SendJob &job)
+// Holds the successful workers' stores apart, so that two of them never both find a text
+// unlisted under the line's sent messages and write it twice. Taken only around registry work.
+static void store_success(const SendJob &job)
 {
-    set_status("Sending ...");
-    WCHAR message[1024] = L"";
-    int length = GetWindowTextW(g_main.message, message, 1024);
-    if (length == 0 && !IsWindow(g_main.message))
-        return ERROR_INVALID_WINDOW_HANDLE; // the window is gone: nothing to send, nothing to store
-    WCHAR recipient[257] = L"";
-    MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, job.name.c_str(), -1, recipient, 257);
-    std::uint32_t rc = call_service(recipient, reinterpret_cast<BYTE *>(message), 2 * static_cast<DWORD>(length));
-    set_status(send_status_text(rc, job.someRefused));
-    if (rc == 0) {
-        std::string sent(static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, message, length, nullptr, 0, nullptr,
-                                                                 nullptr)),
-                         '\0');
-        WideCharToMultiByte(CP_ACP, 0, message, length, &sent[0], static_cast<int>(sent.size()), nullptr, nullptr);
-        // Workers that succeed together must not both find the line unlisted and list it twice.
-        EnterCriticalSection(&g_main.sendLock);
-        recipients_history_save(job.line, sent);
-        sent_message_save(job.line, sent);
-        LeaveCriticalSection(&g_main.sendLock);
-    }
-    return rc;
+    EnterCriticalSection(&g_main.sendLock);
+    recipients_history_store(job.line, job.stored);
+    sent_message_store(job.line, job.stored);
+    LeaveCriticalSection(&g_main.sendLock);
 }
 
 static DWORD WINAPI send_worker(LPVOID param)
 {
-    std::unique_ptr<SendJob> job(static_cast<SendJob *>(param));
-    EnableWindow(g_main.sendButton, FALSE);
-    EnterCriticalSection(&g_main.sendLock);
-    bool listed = log_request(*job, true, send_progress_line(job->name), 2) >= 0;
-    LeaveCriticalSection(&g_main.sendLock);
-    std::uint32_t code = network_send(*job);
-    EnterCriticalSection(&g_main.sendLock);
-    if (listed)
-        log_request(*job, false, send_log_line(job->name, code), code == 0 ? 0 : 1);
-    LeaveCriticalSection(&g_main.sendLock);
-    EnableWindow(g_main.sendButton, TRUE);
+    std::shared_ptr<SendJob> job;
+    job.swap(*static_cast<std::shared_ptr<SendJob> *>(param));
+    delete static_cast<std::shared_ptr<SendJob> *>(param);
+    report(*job, false);
+    WCHAR recipient[257] = L"";
+    MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, job->name.c_str(), -1, recipient, 257);
+    std::uint32_t code = send_outcome(
+        call_service(recipient, reinterpret_cast<BYTE *>(&job->text[0]), 2 * static_cast<DWORD>(job->text.size())),
+        job->text.size());
+    if (code == 0)
+        store_success(*job);
+    job->code = code;
+    report(*job, true);
     worker_ended();
     return 0;
 }
 
+// The Send has ended when no name waits for its outcome: the status sums it up and Send is
+// back (in Sender mode).
+static void name_ended(int order, std::uint32_t code)
+{
+    s_run.outcomes[order] = code;
+    show_line(order, send_log_line(s_run.names[order], code), code == 0 ? kImageDone : kImageFailed);
+    if (code == 0) {
+        recipients_history_list(s_run.line);
+        sent_message_list(s_run.line, s_run.stored);
+    }
+    if (--s_run.open == 0) {
+        set_status(send_summary_text(s_run.outcomes));
+        EnableWindow(g_main.sendButton, !receiver_mode());
+    }
+}
+
+// Starts the worker of the next name; one that cannot be started gets its failure line.
+static void start_next(HWND hwnd)
+{
+    if (s_run.next >= s_run.toStart.size())
+        return;
+    std::shared_ptr<SendJob> job = s_run.jobs[s_run.toStart[s_run.next++]];
+    if (s_run.next == s_run.toStart.size())
+        KillTimer(hwnd, TIMER_SEND_NEXT);
+    auto *param = new std::shared_ptr<SendJob>(job);
+    worker_started();
+    HANDLE thread = CreateThread(nullptr, 0, send_worker, param, 0, nullptr);
+    if (thread) {
+        CloseHandle(thread);
+        return;
+    }
+    delete param;
+    worker_ended();
+    name_ended(job->order, kSendNotStarted);
+}
+
+void send_on_timer(HWND hwnd)
+{
+    start_next(hwnd);
+}
+
+void send_on_report(WPARAM generation, LPARAM place)
+{
+    // Anything may post this message: a report counts only for a name of the latest Send whose
+    // outcome is still open, and an end only once its worker has set the code.
+    std::size_t order = LOWORD(place);
+    if (static_cast<LONG>(generation) != s_run.generation || order >= s_run.jobs.size() || !s_run.jobs[order] ||
+        s_run.outcomes[order] != kPending)
+        return;
+    if (!HIWORD(place)) {
+        show_line(static_cast<int>(order), send_progress_line(s_run.names[order]), kImageSending);
+        return;
+    }
+    std::uint32_t code = s_run.jobs[order]->code;
+    if (code != kPending)
+        name_ended(static_cast<int>(order), code);
+}
+
+static std::string ansi(const std::wstring &text)
+{
+    int size = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
+    return out;
+}
+
 void send_command(HWND hwnd)
 {
-    if (receiver_mode() || !IsWindowEnabled(g_main.sendButton))
+    if (receiver_mode())
         return;
+    if (s_run.open > 0) {
+        set_status(send_notice_text(SendNotice::StillSending));
+        return;
+    }
+    if (!IsWindowEnabled(g_main.sendButton))
+        return;
+    // What the boxes hold now is what this Send sends, whatever they hold later.
+    std::string line = window_text(g_main.recipient);
+    SplitResult split = split_recipients(line, char_equal_ignore_case);
+    if (split.names.empty() && split.rejected.empty()) {
+        set_status(send_notice_text(SendNotice::NoRecipient));
+        SetFocus(g_main.recipient);
+        return;
+    }
+    WCHAR message[kMaxMessageChars + 1] = L"";
+    int length = GetWindowTextW(g_main.message, message, kMaxMessageChars + 1);
+
     if (g_settings.MinimizeOnSend)
         SendMessageA(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     EnableWindow(g_main.sendButton, FALSE);
-    LONG generation = InterlockedIncrement(&s_generation);
     SendMessageA(g_main.sendLog, LVM_DELETEALLITEMS, 0, 0);
     if (!s_faultHandler)
         s_faultHandler = AddVectoredExceptionHandler(1, on_fault);
 
-    std::string line = window_text(g_main.recipient);
-    SplitResult split = split_recipients(line, char_equal_ignore_case);
+    std::size_t total = split.names.size() + split.rejected.size();
+    LONG generation = s_run.generation + 1;
+    s_run = SendRun();
+    s_run.generation = generation;
+    s_run.names.resize(total);
+    s_run.outcomes.assign(total, kPending);
+    s_run.jobs.resize(total);
+    s_run.open = static_cast<int>(split.names.size());
+    s_run.line = line;
+    s_run.stored = ansi(std::wstring(message, static_cast<std::size_t>(length)));
     // Names that cannot be sent are reported in their place, never dropped.
-    for (const RejectedName &r : split.rejected)
-        log_insert_now(send_refusal_line(r.name, r.reason == RejectReason::TooLong ? SendRefusal::NameTooLong
-                                                                                    : SendRefusal::TooManyNames)
-                           .c_str(),
-                       1, static_cast<int>(r.order));
-    if (split.names.empty() && !split.rejected.empty()) {
-        set_status("Last send failed.");
-        EnableWindow(g_main.sendButton, TRUE);
+    for (const RejectedName &r : split.rejected) {
+        s_run.names[r.order] = r.name;
+        s_run.outcomes[r.order] = kSendNotSent;
+        show_line(static_cast<int>(r.order),
+                  send_refusal_line(r.name, r.reason == RejectReason::TooLong ? SendRefusal::NameTooLong
+                                                                             : SendRefusal::TooManyNames),
+                  kImageFailed);
     }
     for (const RecipientName &n : split.names) {
-        SendJob *job = new SendJob{n.name, line, static_cast<int>(n.order), generation, !split.rejected.empty()};
-        worker_started();
-        HANDLE thread = CreateThread(nullptr, 0, send_worker, job, 0, nullptr);
-        if (thread) {
-            CloseHandle(thread);
-        } else {
-            delete job;
-            worker_ended();
-        }
-        if (&n != &split.names.back())
-            Sleep(200);
+        s_run.names[n.order] = n.name;
+        auto job = std::make_shared<SendJob>();
+        job->window = hwnd;
+        job->generation = s_run.generation;
+        job->order = static_cast<int>(n.order);
+        job->name = n.name;
+        job->line = line;
+        job->text.assign(message, static_cast<std::size_t>(length));
+        job->stored = s_run.stored;
+        s_run.jobs[n.order] = job;
+        s_run.toStart.push_back(job->order);
     }
+    if (s_run.open == 0) {
+        set_status(send_summary_text(s_run.outcomes));
+        EnableWindow(g_main.sendButton, TRUE);
+        return;
+    }
+    set_status("Sending ...");
+    start_next(hwnd);
+    if (s_run.next < s_run.toStart.size())
+        SetTimer(hwnd, TIMER_SEND_NEXT, kSpacingMs, nullptr);
 }

@@ -4,19 +4,16 @@
 
 #include <windows.h>
 
+// The Send command (1001): reads the recipient line and the message, and starts the first
+// worker; a Send while another runs is refused on the status line.
 void send_command(HWND hwnd);
 
-// A worker's request to the main window (message WM_SENDLOG) to insert or set its line of the
-// send log; honoured only while its Send command is the latest. Lines stand in the order of
-// their names in the recipient line (`order`), whichever worker comes first.
-struct SendLogRequest {
-    LONG generation;
-    int order;
-    bool insert;
-    const char *text;
-    int image;
-};
-LRESULT send_log_on_message(const SendLogRequest &request);
+// Timer TIMER_SEND_NEXT: starts the worker of the next name of the running Send.
+void send_on_timer(HWND hwnd);
+
+// WM_SENDREPORT, posted by a worker: wParam its Send's generation, lParam its place (low word)
+// and whether it has ended (high word). Shows its line; the last end sums up the Send.
+void send_on_report(WPARAM generation, LPARAM place);
 
 // Waits up to timeoutMs for running send workers; true when none runs any more.
 bool send_wait_for_workers(DWORD timeoutMs);

@@ -1,8 +1,8 @@
 // history.cpp - recipients history (one value per recipient line under ...\History, with its
 // last message; Last User; Interface) and each recipient's sent messages (a subkey of the
 // History key named like the line, one value per distinct text under a time-stamp name).
-// The saves also run on send worker threads: every window call here is then a synchronous
-// call that the main window's thread carries out.
+// The stores (registry only) also run on send worker threads; everything that touches a window
+// runs on the main window's thread.
 #include "settings/history.h"
 
 #include "app/ids.h"
@@ -112,19 +112,26 @@ static void write_text(const char *path, const char *name, const std::string &te
         key.set_text(name, text.c_str());
 }
 
-void recipients_history_save(const std::string &line, const std::string &text)
+bool recipients_history_store(const std::string &line, const std::string &text)
 {
     if (!storable_line(line))
-        return;
+        return false;
     write_text(kHistoryKey, line.c_str(), text);
     write_text(kSettingsKey, "Last User", line);
-    if (!box_lists(g_main.recipient, line.c_str()))
+    return true;
+}
+
+void recipients_history_list(const std::string &line)
+{
+    if (storable_line(line) && !box_lists(g_main.recipient, line.c_str()))
         SendMessageA(g_main.recipient, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
 }
 
 void recipients_history_save()
 {
-    recipients_history_save(window_text(g_main.recipient), window_text(g_main.message));
+    std::string line = window_text(g_main.recipient);
+    if (recipients_history_store(line, window_text(g_main.message)))
+        recipients_history_list(line);
 }
 
 void interface_save()
@@ -220,15 +227,17 @@ static bool write_sent(const std::string &line, const std::string &text)
     return key.set_text(free_stamp_name(key).c_str(), text.c_str()) != ERROR_KEY_DELETED;
 }
 
-void sent_message_save(const std::string &line, const std::string &text)
+void sent_message_store(const std::string &line, const std::string &text)
 {
-    if (line.empty())
-        return;
     // A clear of the line's history between opening its key and writing deletes the key: the
     // text then goes into the key made anew, as into the key of any send after the clear.
     if (storable_subkey(line) && !write_sent(line, text))
         write_sent(line, text);
-    if (window_text(g_main.recipient) != line || box_lists(g_main.sentMessages, text.c_str()))
+}
+
+void sent_message_list(const std::string &line, const std::string &text)
+{
+    if (line.empty() || window_text(g_main.recipient) != line || box_lists(g_main.sentMessages, text.c_str()))
         return;
     SendMessageA(g_main.sentMessages, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     if (SendMessageA(g_main.sentMessages, CB_GETCOUNT, 0, 0) == 1)
@@ -237,7 +246,9 @@ void sent_message_save(const std::string &line, const std::string &text)
 
 void sent_message_save()
 {
-    sent_message_save(window_text(g_main.recipient), window_text(g_main.message));
+    std::string line = window_text(g_main.recipient), text = window_text(g_main.message);
+    sent_message_store(line, text);
+    sent_message_list(line, text);
 }
 
 void sent_message_delete()

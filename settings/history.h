@@ -7,17 +7,21 @@
 
 void recipients_history_load();   // fills the recipient box, restores Last User and the mode
 void last_message_load(int index); // index into the recipient list, or -1 for the box's text
-// Stores `text` as the last message of the recipient line `line` and the line as Last User,
-// and lists the line in the recipient box. Any thread: a send worker passes what it sent.
-void recipients_history_save(const std::string &line, const std::string &text);
+// Stores `text` as the last message of the recipient line `line` and the line as Last User;
+// false when the line cannot be stored. Registry only: any thread (a send worker passes what
+// it sent).
+bool recipients_history_store(const std::string &line, const std::string &text);
+// Lists `line` in the recipient box unless it is listed already (the window's thread).
+void recipients_history_list(const std::string &line);
 void recipients_history_save();   // the recipient box and message edit as they stand (Exit)
 void interface_save();
 
 void sent_messages_load(int index);
 // Adds `text` to the sent messages of `line` under a time stamp of now (the next free second
-// when that name is taken), and to the sent-messages box when the box shows that line. Any
-// thread.
-void sent_message_save(const std::string &line, const std::string &text);
+// when that name is taken). Registry only: any thread.
+void sent_message_store(const std::string &line, const std::string &text);
+// Adds `text` to the sent-messages box when the box shows `line` (the window's thread).
+void sent_message_list(const std::string &line, const std::string &text);
 void sent_message_save();         // the recipient box and message edit as they stand (Exit)
 void sent_message_delete();
 void sent_messages_clear();

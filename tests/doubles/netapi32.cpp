@@ -4,6 +4,8 @@
 // NetMessageBufferSend answers by recipient name:
 //   E5, E50, E87, E2136, E2273, E1234   return that code;
 //   FAULT                               raises the exception an unimplemented system stub raises;
+//   XF...                               (any name starting with XF) raises it at once, before the
+//                                       call is logged;
 //   SLOW...                             (any name starting with SLOW) waits, then succeeds: one
 //                                       second, or TOLVIK_NETAPI_SLOW_MS milliseconds;
 //   anything else                       succeeds.
@@ -110,6 +112,8 @@ std::string hex_or_null(const wchar_t *text)
 extern "C" DWORD WINAPI NetMessageBufferSend(LPCWSTR servername, LPCWSTR msgname, LPCWSTR fromname, LPBYTE buf,
                                              DWORD buflen)
 {
+    if (msgname && msgname[0] == L'X' && msgname[1] == L'F')
+        RaiseException(0x80000100, EXCEPTION_NONCONTINUABLE, 0, nullptr);
     auto *info = static_cast<ThreadInfo *>(TlsGetValue(g_slot));
     if (info)
         info->called = true;

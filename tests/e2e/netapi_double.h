@@ -16,7 +16,7 @@
 
 // One NetMessageBufferSend call as the double recorded it.
 struct NetCall {
-    unsigned long tid = 0, start = 0;
+    unsigned long tid = 0, start = 0, tick = 0; // start: GetTickCount of the thread's start; tick: of the call
     int shown = -1;            // visible dialogs of tolvik when the calling thread started
     bool serverNull = false, senderNull = false;
     std::string to, text;      // UTF-8
@@ -84,6 +84,7 @@ inline NetLog read_netlog(const std::string &path)
             NetCall c;
             c.tid = number("tid");
             c.start = number("start");
+            c.tick = number("tick");
             c.shown = std::atoi(netlog_field(line, "shown").c_str());
             c.serverNull = netlog_field(line, "server") == "null";
             c.senderNull = netlog_field(line, "from") == "null";

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -27,29 +28,56 @@ bool starts_with(const std::string &text, const std::string &prefix)
 
 TEST(SendTexts, SuccessIsDone)
 {
-    EXPECT_STREQ(send_status_text(0), "Last send successful.");
+    EXPECT_EQ(send_status_text(0), "Last send successful.");
     EXPECT_EQ(send_log_line("ALICE", 0), "ALICE - Done");
 }
 
-TEST(SendTexts, SuccessBesideRefusedNamesSaysNotEveryoneGotIt)
+TEST(SendTexts, TheStatusSumsUpEveryNameOfTheSend)
 {
-    EXPECT_STREQ(send_status_text(0, true), "Last send incomplete: some names were not sent.");
-    EXPECT_STREQ(send_status_text(2273, true), "Failed: The user name could not be found.");
-    EXPECT_STREQ(send_status_text(1234, true), "Last send failed.");
+    const std::uint32_t refused = kSendNotSent;
+    const struct {
+        std::vector<std::uint32_t> outcomes;
+        const char *status;
+    } rows[] = {
+        {{0}, "Last send successful."},
+        {{0, 0, 0}, "Last send successful."},
+        {{2273, 0}, "Last send incomplete: some names were not sent."},
+        {{0, kSendFaulted, 0}, "Last send incomplete: some names were not sent."},
+        {{0, refused}, "Last send incomplete: some names were not sent."},
+        {{2273}, "Failed: The user name could not be found."},
+        {{2273, 2273}, "Failed: The user name could not be found."},
+        {{2273, 5}, "Last send failed."},
+        {{2273, refused}, "Last send failed."},
+        {{refused, refused}, "Last send failed."},
+        {{kSendFaulted}, "Last send failed."},
+        {{}, "Last send failed."},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(send_summary_text(row.outcomes), row.status) << row.outcomes.size() << " names";
+}
+
+TEST(SendTexts, ANetworkFailureOfALongTextSaysItIsTooLong)
+{
+    EXPECT_EQ(send_outcome(2136, kSureFitChars), 2136u);
+    EXPECT_EQ(send_outcome(2136, kSureFitChars + 1), kSendTooLong);
+    EXPECT_EQ(send_outcome(2273, kMaxMessageChars), 2273u);
+    EXPECT_EQ(send_outcome(0, kMaxMessageChars), 0u);
+    EXPECT_EQ(send_status_text(kSendTooLong), "Failed: The message is too long for the recipient to show.");
+    EXPECT_EQ(send_log_line("EVE", kSendTooLong), "EVE - Failed: The message is too long for the recipient to show.");
 }
 
 TEST(SendTexts, EveryCodeOfTheTableHasItsStatusAndLogText)
 {
     for (const Known &k : kKnown) {
-        EXPECT_EQ(std::string(send_status_text(k.code)), std::string("Failed: ") + k.failure) << k.code;
+        EXPECT_EQ(send_status_text(k.code), std::string("Failed: ") + k.failure) << k.code;
         EXPECT_EQ(send_log_line("BOB", k.code), std::string("BOB - Failed: ") + k.failure) << k.code;
     }
 }
 
 TEST(SendTexts, UnlistedCodeNamesRecipientAndCode)
 {
-    for (std::uint32_t code : {1u, 6u, 51u, 1234u, 2272u, 2274u, 0x80000000u, 0xFFFFFFFEu}) {
-        EXPECT_STREQ(send_status_text(code), "Last send failed.") << code;
+    for (std::uint32_t code : {1u, 6u, 51u, 1234u, 2272u, 2274u, 0x80000000u, 0xFFFFFF00u}) {
+        EXPECT_EQ(send_status_text(code), "Last send failed.") << code;
         std::string line = send_log_line("CAROL", code);
         EXPECT_TRUE(starts_with(line, "CAROL - Failed")) << line;
         EXPECT_NE(line.find(std::to_string(code), 5), std::string::npos) << line;
@@ -59,7 +87,7 @@ TEST(SendTexts, UnlistedCodeNamesRecipientAndCode)
 
 TEST(SendTexts, FaultSaysTheServiceIsUnavailable)
 {
-    EXPECT_STREQ(send_status_text(kSendFaulted), "Last send failed.");
+    EXPECT_EQ(send_status_text(kSendFaulted), "Last send failed.");
     EXPECT_EQ(send_log_line("DAVE", kSendFaulted), "DAVE - Failed: The network message service is unavailable.");
 }
 
