@@ -252,6 +252,7 @@ void incoming_reply()
     SendDlgItemMessageA(g_main.window, IDC_RECEIVER, BM_SETCHECK, BST_UNCHECKED, 0);
     SendMessageA(g_main.window, WM_COMMAND, IDC_SENDER, 0);
     SetWindowTextA(g_main.recipient, from);
+    recipient_line_settled();
     sent_messages_load(-1);
     SetFocus(g_main.message);
     SendMessageA(g_main.message, EM_SETSEL, 0, -1);
