@@ -238,15 +238,19 @@ void incoming_delete_all()
 
 void incoming_reply()
 {
-    int mark = static_cast<int>(SendMessageA(list(), LVM_GETSELECTIONMARK, 0, 0));
-    if (mark < 0)
+    incoming_reply_to(static_cast<int>(SendMessageA(list(), LVM_GETSELECTIONMARK, 0, 0)));
+}
+
+void incoming_reply_to(int index)
+{
+    if (index < 0 || index >= item_count())
         return;
     char from[257] = "";
     LVITEMA item = {};
     item.iSubItem = 1;
     item.pszText = from;
     item.cchTextMax = sizeof from;
-    LRESULT got = SendMessageA(list(), LVM_GETITEMTEXTA, mark, reinterpret_cast<LPARAM>(&item));
+    LRESULT got = SendMessageA(list(), LVM_GETITEMTEXTA, index, reinterpret_cast<LPARAM>(&item));
     if (got > 0 || from[0])
         SendDlgItemMessageA(g_main.window, IDC_SENDER, BM_SETCHECK, BST_CHECKED, 0);
     SendDlgItemMessageA(g_main.window, IDC_RECEIVER, BM_SETCHECK, BST_UNCHECKED, 0);

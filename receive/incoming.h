@@ -19,6 +19,7 @@ void store_at_exit();          // KeepIncoming off: list emptied first, so no ke
 void incoming_delete();        // the selected items
 void incoming_delete_all();
 void incoming_reply();         // to the selection mark's sender
+void incoming_reply_to(int index); // to item index's sender; nothing for an index off the list
 
 LRESULT incoming_on_notify(HWND hwnd, NMHDR *header);
 
