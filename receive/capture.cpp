@@ -124,13 +124,6 @@ static void select_only(int index)
     SendMessageA(g_main.incoming, LVM_ENSUREVISIBLE, index, FALSE);
 }
 
-static bool same_as_last_filed(const char *text)
-{
-    int count = static_cast<int>(SendMessageA(g_main.incoming, LVM_GETITEMCOUNT, 0, 0));
-    std::string last;
-    return count > 0 && incoming_full_text(count - 1, last) && text_equal_ignore_case(last.c_str(), text);
-}
-
 static void react(HWND hwnd)
 {
     if (g_settings.BeepOnMessage)
@@ -164,8 +157,7 @@ void capture_step(HWND hwnd)
     parse_message_text(text, char_equal_ignore_case, parsed);
     PostMessageA(popup, WM_CLOSE, 0, 0);
     title_cache_mark_taken(s_titles, reinterpret_cast<std::uintptr_t>(popup));
-    if (same_as_last_filed(text))
-        return;
+    // Every popup is filed once, also one whose text equals the last message's.
     int index = incoming_file(parsed.from, parsed.to, parsed.time, parsed.message, text);
     if (index < 0)
         return;

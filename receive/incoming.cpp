@@ -163,15 +163,11 @@ void store_load()
         }
         ParsedMessage parsed;
         parse_message_text(data, char_equal, parsed);
-        int count = item_count();
-        const char *last = count > 0 ? item_full_text(count - 1) : nullptr;
-        if (last && text_equal_ignore_case(last, data)) {
+        int filed = incoming_file(parsed.from, parsed.to, parsed.time, parsed.message, data);
+        if (filed >= 0)
+            lastFiled = filed;
+        if (filed < 0 || store_value_name(static_cast<size_t>(filed - firstIndex)) != name)
             mirrors = false;
-        } else {
-            lastFiled = incoming_file(parsed.from, parsed.to, parsed.time, parsed.message, data);
-            if (store_value_name(static_cast<size_t>(lastFiled - firstIndex)) != name)
-                mirrors = false;
-        }
     }
     // The count is shown once for the whole load; the end state is the same as per value.
     if (receiver_mode())
