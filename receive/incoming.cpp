@@ -93,7 +93,7 @@ void message_count_update()
 
 // Keeps the key equal to what deleting it and writing every item would leave, writing only
 // the values from the first changed position on and removing the surplus tail.
-void store_save()
+bool store_save()
 {
     size_t count = static_cast<size_t>(item_count());
     StoreWrites w = store_writes(s_store, count);
@@ -103,7 +103,7 @@ void store_save()
         RegKey key;
         if (key.create(kMessagesKey) != ERROR_SUCCESS) {
             store_write_failed(s_store);
-            return;
+            return false;
         }
         bool ok = true;
         for (size_t i = w.write_from; i < w.write_to; ++i) {
@@ -120,10 +120,19 @@ void store_save()
         }
         if (!ok) {
             store_write_failed(s_store);
-            return;
+            return false;
         }
     }
     store_written(s_store, count);
+    return true;
+}
+
+bool store_holds(size_t position, const char *fullText)
+{
+    RegKey key;
+    char stored[1024];
+    return key.open(kMessagesKey) == ERROR_SUCCESS && key.text(store_value_name(position).c_str(), stored) &&
+           std::strcmp(stored, fullText) == 0;
 }
 
 static bool char_equal(char a, char b)
