@@ -267,15 +267,18 @@ E2E_TEST(incoming, double_click_right_click_and_apps_key_on_the_list)
         return;
     HWND list = r.list;
     App &app = r.app;
-    // A point on the first row, just below the column headers.
+    // A point on the first row, just below the column headers. The window appeared under the
+    // pointer: the pointer event that brought is taken before the click (see mouse_click).
     RECT header = window_rect(reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0)));
     POINT first = {header.left + 40, header.bottom + 6};
+    CHECK(make_foreground(app.main));
     mouse_click(first, false, true);
     HWND view = wait_dialog(app.pi.dwProcessId, "Message 1 of 2", 5000);
     if (CHECK_MSG(view != nullptr, "a double-click views the message")) {
         PostMessageA(view, WM_COMMAND, IDOK, 0);
         CHECK(wait_gone(view));
     }
+    CHECK(make_foreground(app.main)); // the viewer went from under the pointer
     mouse_click(first, true, false);
     check_context_menu(app.main, "a right-click");
     CHECK(make_foreground(app.main));
