@@ -36,14 +36,15 @@ static void on_recipient_notify(UINT code)
 {
     switch (code) {
     case CBN_SELCHANGE:
-    case CBN_CLOSEUP:
-    case CBN_SELENDOK: {
-        int index = static_cast<int>(SendMessageA(g_main.recipient, CB_GETCURSEL, 0, 0));
-        last_message_load(index);
-        sent_messages_load(index);
+    case CBN_SELENDOK:
+        recipient_line_chosen(static_cast<int>(SendMessageA(g_main.recipient, CB_GETCURSEL, 0, 0)));
         enable_send_from_recipient();
         break;
-    }
+    case CBN_CLOSEUP: // the box shows the line chosen, or still the one it had
+        recipient_line_chosen(-1);
+        enable_send_from_recipient();
+        break;
+    case CBN_DROPDOWN: recipient_line_settled(); break;
     case CBN_EDITCHANGE:
         // Typing reloads the stored texts only when the setting asks for it; Send always
         // follows the typed recipient, or a new user could never send.
@@ -51,6 +52,7 @@ static void on_recipient_notify(UINT code)
             last_message_load(-1);
             sent_messages_load(-1);
         }
+        recipient_line_settled();
         enable_send_from_recipient();
         break;
     case CBN_SETFOCUS: activate_layout(g_settings.UserComboLayout); break;

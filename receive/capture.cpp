@@ -85,19 +85,42 @@ static bool read_popup_text(HWND popup, char (&text)[1024])
     return !text_equal(text, "");
 }
 
+// A popup is closed only after its message is stored, so a Tolvik that ends in between leaves
+// it open for the next run. The popup itself tells that run whether it is stored already: the
+// property holds the store position + 1 while the store is written, kStoredForGood after.
+static const char kFiledProperty[] = "TolvikFiled";
+static const std::intptr_t kStoredForGood = -1;
+
+static void mark_filed(HWND popup, std::intptr_t value)
+{
+    SetPropA(popup, kFiledProperty, reinterpret_cast<HANDLE>(value));
+}
+
+// True when an earlier run stored this popup's message (a run that ended between writing the
+// store and marking the popup for good left the position, which the store then holds).
+static bool stored_by_earlier_run(HWND popup, const char *text)
+{
+    std::intptr_t mark = reinterpret_cast<std::intptr_t>(GetPropA(popup, kFiledProperty));
+    return mark == kStoredForGood || (mark > 0 && store_holds(static_cast<size_t>(mark - 1), text));
+}
+
 // Popups are tried in lookup order; one that has no text yet, or is not shaped like a
 // messenger popup, is passed over so it never blocks the popups behind it. So is one taken
-// on an earlier tick that has not acted on its WM_CLOSE yet: it is asked again, never filed
-// again.
+// on an earlier tick (or stored by an earlier run) that has not acted on its WM_CLOSE yet: it
+// is asked again, never filed again.
 static HWND find_ready_popup(char (&text)[1024])
 {
     update_titles();
     for (std::uintptr_t key : title_cache_popups(s_titles)) {
         HWND popup = reinterpret_cast<HWND>(key);
-        if (title_cache_taken(s_titles, key))
-            PostMessageA(popup, WM_CLOSE, 0, 0);
-        else if (read_popup_text(popup, text))
-            return popup;
+        if (!title_cache_taken(s_titles, key)) {
+            if (!read_popup_text(popup, text))
+                continue;
+            if (!stored_by_earlier_run(popup, text))
+                return popup;
+            title_cache_mark_taken(s_titles, key);
+        }
+        PostMessageA(popup, WM_CLOSE, 0, 0);
     }
     return nullptr;
 }
@@ -122,13 +145,6 @@ static void select_only(int index)
     set.stateMask = set.state = LVIS_SELECTED | LVIS_FOCUSED;
     SendMessageA(g_main.incoming, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&set));
     SendMessageA(g_main.incoming, LVM_ENSUREVISIBLE, index, FALSE);
-}
-
-static bool same_as_last_filed(const char *text)
-{
-    int count = static_cast<int>(SendMessageA(g_main.incoming, LVM_GETITEMCOUNT, 0, 0));
-    std::string last;
-    return count > 0 && incoming_full_text(count - 1, last) && text_equal_ignore_case(last.c_str(), text);
 }
 
 static void react(HWND hwnd)
@@ -160,15 +176,12 @@ void capture_step(HWND hwnd)
     if (!popup)
         return;
     // A text that does not split is filed whole as the message, so the popup is closed.
+    // Every popup is filed once, also one whose text equals the last message's.
     ParsedMessage parsed;
     parse_message_text(text, char_equal_ignore_case, parsed);
-    PostMessageA(popup, WM_CLOSE, 0, 0);
-    title_cache_mark_taken(s_titles, reinterpret_cast<std::uintptr_t>(popup));
-    if (same_as_last_filed(text))
-        return;
     int index = incoming_file(parsed.from, parsed.to, parsed.time, parsed.message, text);
     if (index < 0)
-        return;
+        return; // left open, and tried again on a later tick
     select_only(index);
     if (receiver_mode())
         message_count_update();
@@ -181,8 +194,13 @@ void capture_step(HWND hwnd)
     EnableWindow(GetDlgItem(hwnd, IDC_DELETEALL),
                  SendMessageA(g_main.incoming, LVM_GETITEMCOUNT, 0, 0) > 0);
     SendMessageA(g_main.incoming, LVM_SETSELECTIONMARK, 0, index);
-    if (g_settings.KeepIncoming)
-        store_save();
+    if (g_settings.KeepIncoming) {
+        mark_filed(popup, index + 1);
+        if (store_save())
+            mark_filed(popup, kStoredForGood);
+    }
+    PostMessageA(popup, WM_CLOSE, 0, 0);
+    title_cache_mark_taken(s_titles, reinterpret_cast<std::uintptr_t>(popup));
     react(hwnd);
     animation_start(hwnd);
 }

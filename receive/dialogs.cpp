@@ -15,7 +15,8 @@
 // One open Message View; lives on the stack of the view command that runs it.
 struct Viewer {
     HWND dlg = nullptr;
-    int index;             // the item shown
+    int index;             // the item shown, or where the next step starts
+    bool shown = false;    // an item has been shown: index is on screen
     POINT minimumSize = {};
     bool open = false;     // between WM_INITDIALOG and its close
     Viewer *outer;         // the viewer this one was opened over, or null
@@ -50,6 +51,7 @@ static int item_count()
 static void set_index(Viewer &v, int index)
 {
     v.index = index;
+    v.shown = true;
     s_viewedIndex = index;
 }
 
@@ -111,10 +113,11 @@ static void close_viewer(Viewer &v, int id)
     EndDialog(v.dlg, id);
 }
 
+// Answers the message on screen (after Prev or Next not the one the view was opened on).
 static void reply(Viewer &v)
 {
     close_viewer(v, IDC_VIEW_REPLY);
-    SendMessageA(g_main.window, WM_COMMAND, IDC_REPLY, 0);
+    incoming_reply_to(v.shown ? v.index : -1);
     sent_messages_load(-1);
     SetFocus(g_main.message);
     SendMessageA(g_main.message, EM_SETSEL, 0, -1);

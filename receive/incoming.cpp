@@ -93,7 +93,7 @@ void message_count_update()
 
 // Keeps the key equal to what deleting it and writing every item would leave, writing only
 // the values from the first changed position on and removing the surplus tail.
-void store_save()
+bool store_save()
 {
     size_t count = static_cast<size_t>(item_count());
     StoreWrites w = store_writes(s_store, count);
@@ -103,7 +103,7 @@ void store_save()
         RegKey key;
         if (key.create(kMessagesKey) != ERROR_SUCCESS) {
             store_write_failed(s_store);
-            return;
+            return false;
         }
         bool ok = true;
         for (size_t i = w.write_from; i < w.write_to; ++i) {
@@ -120,10 +120,19 @@ void store_save()
         }
         if (!ok) {
             store_write_failed(s_store);
-            return;
+            return false;
         }
     }
     store_written(s_store, count);
+    return true;
+}
+
+bool store_holds(size_t position, const char *fullText)
+{
+    RegKey key;
+    char stored[1024];
+    return key.open(kMessagesKey) == ERROR_SUCCESS && key.text(store_value_name(position).c_str(), stored) &&
+           std::strcmp(stored, fullText) == 0;
 }
 
 static bool char_equal(char a, char b)
@@ -163,15 +172,11 @@ void store_load()
         }
         ParsedMessage parsed;
         parse_message_text(data, char_equal, parsed);
-        int count = item_count();
-        const char *last = count > 0 ? item_full_text(count - 1) : nullptr;
-        if (last && text_equal_ignore_case(last, data)) {
+        int filed = incoming_file(parsed.from, parsed.to, parsed.time, parsed.message, data);
+        if (filed >= 0)
+            lastFiled = filed;
+        if (filed < 0 || store_value_name(static_cast<size_t>(filed - firstIndex)) != name)
             mirrors = false;
-        } else {
-            lastFiled = incoming_file(parsed.from, parsed.to, parsed.time, parsed.message, data);
-            if (store_value_name(static_cast<size_t>(lastFiled - firstIndex)) != name)
-                mirrors = false;
-        }
     }
     // The count is shown once for the whole load; the end state is the same as per value.
     if (receiver_mode())
@@ -238,20 +243,25 @@ void incoming_delete_all()
 
 void incoming_reply()
 {
-    int mark = static_cast<int>(SendMessageA(list(), LVM_GETSELECTIONMARK, 0, 0));
-    if (mark < 0)
+    incoming_reply_to(static_cast<int>(SendMessageA(list(), LVM_GETSELECTIONMARK, 0, 0)));
+}
+
+void incoming_reply_to(int index)
+{
+    if (index < 0 || index >= item_count())
         return;
     char from[257] = "";
     LVITEMA item = {};
     item.iSubItem = 1;
     item.pszText = from;
     item.cchTextMax = sizeof from;
-    LRESULT got = SendMessageA(list(), LVM_GETITEMTEXTA, mark, reinterpret_cast<LPARAM>(&item));
+    LRESULT got = SendMessageA(list(), LVM_GETITEMTEXTA, index, reinterpret_cast<LPARAM>(&item));
     if (got > 0 || from[0])
         SendDlgItemMessageA(g_main.window, IDC_SENDER, BM_SETCHECK, BST_CHECKED, 0);
     SendDlgItemMessageA(g_main.window, IDC_RECEIVER, BM_SETCHECK, BST_UNCHECKED, 0);
     SendMessageA(g_main.window, WM_COMMAND, IDC_SENDER, 0);
     SetWindowTextA(g_main.recipient, from);
+    recipient_line_settled();
     sent_messages_load(-1);
     SetFocus(g_main.message);
     SendMessageA(g_main.message, EM_SETSEL, 0, -1);

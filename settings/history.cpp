@@ -91,8 +91,11 @@ void recipients_history_load()
     }
     last_message_load(-1);
     sent_messages_load(-1);
+    recipient_line_settled();
 }
 
+// A line with no last message that can be read leaves the message edit as it is: the user's
+// draft is never replaced by nothing.
 void last_message_load(int index)
 {
     std::string recipient = recipient_at(index);
@@ -102,7 +105,30 @@ void last_message_load(int index)
     if (key.open(kHistoryKey) != ERROR_SUCCESS)
         return;
     char text[1024];
-    SetWindowTextA(g_main.message, key.text(recipient.c_str(), text) ? text : "");
+    if (key.text(recipient.c_str(), text))
+        SetWindowTextA(g_main.message, text);
+}
+
+// The recipient line the message edit belongs to: the box's text when it was last typed in,
+// set by the program, loaded, or when its list was opened.
+static std::string s_draftLine;
+
+void recipient_line_settled()
+{
+    s_draftLine = recipient_at(-1);
+}
+
+void recipient_line_chosen(int index)
+{
+    // While the list is open the selection follows the arrow keys; its closing decides.
+    if (SendMessageA(g_main.recipient, CB_GETDROPPEDSTATE, 0, 0))
+        return;
+    std::string line = recipient_at(index);
+    if (line.empty() || text_equal_ignore_case(line.c_str(), s_draftLine.c_str()))
+        return;
+    s_draftLine = line;
+    last_message_load(index);
+    sent_messages_load(index);
 }
 
 static void write_text(const char *path, const char *name, const std::string &text)

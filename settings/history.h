@@ -7,6 +7,13 @@
 
 void recipients_history_load();   // fills the recipient box, restores Last User and the mode
 void last_message_load(int index); // index into the recipient list, or -1 for the box's text
+// The recipient box's text now stands as the line of the message being written (typed, set by
+// the program, or the list opened).
+void recipient_line_settled();
+// The line at index (or the box's text for -1) was chosen from the list: when it is another
+// line than the one the message belongs to, its last message and sent messages are loaded.
+// Opening and closing the list on the same line changes nothing.
+void recipient_line_chosen(int index);
 // Stores `text` as the last message of the recipient line `line` and the line as Last User;
 // false when the line cannot be stored. Registry only: any thread (a send worker passes what
 // it sent).

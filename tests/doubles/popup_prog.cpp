@@ -15,11 +15,14 @@
 //   --count N        N boxes in this process; box i's message gets " #i" unless --same
 //   --same           every box of a burst holds the same text
 //   --gap MS         time between the boxes of a burst (default 0: all at once)
-//   --ignore-close N each box ignores its first N WM_CLOSE messages
+//   --ignore-close N each box ignores its first N WM_CLOSE messages (the count of those
+//                    ignored so far is the box's window property "PopupProgIgnored")
+//   --check-stored   a box closed by WM_CLOSE checks that Tolvik's message store holds its text
 //   --plain          each box is a window of a plain class of its own, not a dialog
 //   --title-late MS  the box is titled "Starting" and gets its title MS ms after it shows
 // The process ends with exit code 0 once every box it showed is closed (WM_CLOSE or OK),
-// and with 2 on a bad command line.
+// 3 when --check-stored found a box closed before its text was stored, and 2 on a bad
+// command line.
 #include <windows.h>
 
 #include <cstdio>
@@ -35,7 +38,7 @@ enum class Shape { Normal, NoChildren, ButtonOnly, StaticFirst };
 struct Options {
     std::string from = "ALICE", to = "BOB", time = "12/6/2001 2:45 PM", text = "Lunch?";
     std::string raw, title = "Messenger service ";
-    bool hasRaw = false, russian = false, hold = false, same = false, plain = false;
+    bool hasRaw = false, russian = false, hold = false, same = false, plain = false, checkStored = false;
     Shape shape = Shape::Normal;
     int lateMs = -1, count = 1, gapMs = 0, ignoreClose = 0, titleLateMs = -1;
 };
@@ -44,11 +47,13 @@ struct Box {
     std::string fullText;
     int closesToIgnore;
     HWND text = nullptr;
+    int closesIgnored = 0;
 };
 
 Options g_options;
 std::vector<Box *> g_boxes;
 int g_created = 0, g_open = 0;
+bool g_closedUnstored = false;
 constexpr UINT_PTR kLateTimer = 1, kTitleTimer = 2;
 const char kPlainClass[] = "PopupProgPlainBox";
 
@@ -90,6 +95,29 @@ std::string full_text_of(int index)
         return "\xD1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE5 \xEE\xF2 " + o.from + " \xE4\xEB\xFF " + o.to + " \xED\xE0 " +
                o.time + "\r\n\r\n" + message;
     return "Message from " + o.from + " to " + o.to + " on " + o.time + "\r\n\r\n" + message;
+}
+
+// Tolvik's message store (HKCU\Software\Morvane\Tolvik\Messages) holds text as a value.
+bool stored(const std::string &text)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Morvane\\Tolvik\\Messages", 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS)
+        return false;
+    bool found = false;
+    for (DWORD i = 0; !found; ++i) {
+        char name[64], data[1100];
+        DWORD nameSize = sizeof name, dataSize = sizeof data - 1, type = 0;
+        LONG rc = RegEnumValueA(key, i, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE *>(data), &dataSize);
+        if (rc == ERROR_NO_MORE_ITEMS)
+            break;
+        if (rc != ERROR_SUCCESS || type != REG_SZ)
+            continue;
+        data[dataSize] = '\0';
+        found = text == data;
+    }
+    RegCloseKey(key);
+    return found;
 }
 
 void set_text(Box *box, HWND dlg)
@@ -152,10 +180,15 @@ bool box_message(HWND dlg, UINT msg, WPARAM wParam)
             DestroyWindow(dlg);
         return true;
     case WM_CLOSE:
-        if (box && box->closesToIgnore > 0)
+        if (box && box->closesToIgnore > 0) {
             --box->closesToIgnore;
-        else
-            DestroyWindow(dlg);
+            ++box->closesIgnored;
+            SetPropA(dlg, "PopupProgIgnored", reinterpret_cast<HANDLE>(static_cast<INT_PTR>(box->closesIgnored)));
+            return true;
+        }
+        if (box && g_options.checkStored && !stored(box->fullText))
+            g_closedUnstored = true;
+        DestroyWindow(dlg);
         return true;
     case WM_DESTROY:
         if (--g_open == 0 && g_created == g_options.count)
@@ -259,6 +292,7 @@ bool parse(int argc, char **argv)
         else if (a == "--gap") ok = take_int(o.gapMs);
         else if (a == "--ignore-close") ok = take_int(o.ignoreClose);
         else if (a == "--plain") o.plain = true;
+        else if (a == "--check-stored") o.checkStored = true;
         else if (a == "--title-late") ok = take_int(o.titleLateMs);
         else if (a == "--shape") {
             std::string s;
@@ -314,5 +348,5 @@ int main(int argc, char **argv)
     }
     for (Box *box : g_boxes)
         delete box;
-    return rc;
+    return rc == 0 && g_closedUnstored ? 3 : rc;
 }

@@ -43,10 +43,10 @@ E2E_TEST(capture, files_four_columns_selects_and_closes_popup)
     App popup;
     if (!CHECK(r.start()))
         return;
-    CHECK(popup_start(popup, popup_args("ALICE", "BOB", kTime, "Lunch?\\r\\nAt noon")));
+    CHECK(popup_start(popup, popup_args("ALICE", "BOB", kTime, "Lunch?\\r\\nAt noon") + " --check-stored"));
     if (!CHECK(wait_count(r.list, 1)))
         return;
-    CHECK_MSG(popup_closed(popup), "the popup is closed with WM_CLOSE");
+    CHECK_MSG(popup_closed(popup), "the popup is closed with WM_CLOSE once its message is stored");
     CHECK_EQ_STR(lv_text(r.list, 0, 0), kTime);
     CHECK_EQ_STR(lv_text(r.list, 0, 1), "ALICE");
     CHECK_EQ_STR(lv_text(r.list, 0, 2), "BOB");
@@ -165,34 +165,57 @@ E2E_TEST(capture, plain_windows_titled_late_are_taken_within_a_second)
     CHECK_EQ_INT(app_exit(r.app), 0);
 }
 
-E2E_TEST(capture, identical_message_in_a_row_is_filed_once_then_again_after_another)
+E2E_TEST(capture, identical_messages_in_a_row_are_each_filed)
 {
     Receiver r;
-    App a1, a2, b, a3, a4;
+    App a1, a2;
     if (!CHECK(r.start()))
         return;
-    std::string a = popup_args("ALICE", "BOB", kTime, "same"), other = popup_args("ALICE", "BOB", kTime, "other");
-    CHECK(popup_start(a1, a));
+    std::string same = popup_args("ALICE", "BOB", kTime, "ok");
+    CHECK(popup_start(a1, same));
     CHECK(wait_count(r.list, 1));
     CHECK(popup_closed(a1));
-    CHECK(popup_start(a2, a));
-    CHECK_MSG(popup_closed(a2), "the duplicate is closed too");
-    CHECK(popup_start(b, other));
-    CHECK(wait_count(r.list, 2));
-    CHECK(popup_closed(b));
-    CHECK(popup_start(a3, a));
-    CHECK(wait_count(r.list, 3));
-    CHECK(popup_closed(a3));
-    // The comparison ignores letter case.
-    CHECK(popup_start(a4, popup_args("alice", "bob", kTime, "SAME")));
-    CHECK(popup_closed(a4));
-    CHECK(sync(r.app.main));
-    CHECK_EQ_INT(lv_count(r.list), 3);
-    CHECK_EQ_STR(lv_text(r.list, 0, 3), "same");
-    CHECK_EQ_STR(lv_text(r.list, 1, 3), "other");
-    CHECK_EQ_STR(lv_text(r.list, 2, 3), "same");
-    CHECK_EQ_INT(store_values().size(), 3);
+    CHECK(popup_start(a2, same));
+    CHECK_MSG(wait_count(r.list, 2), "the same text again is a message of its own");
+    CHECK(popup_closed(a2));
+    CHECK_EQ_INT(store_values().size(), 2);
     CHECK_EQ_INT(app_exit(r.app), 0);
+}
+
+// How often a box of popup_prog has ignored WM_CLOSE.
+static INT_PTR closes_ignored(HWND box)
+{
+    return reinterpret_cast<INT_PTR>(GetPropA(box, "PopupProgIgnored"));
+}
+
+E2E_TEST(capture, popup_left_open_by_an_ended_run_is_filed_once)
+{
+    Receiver r;
+    App stuck, again, same;
+    if (!CHECK(r.start()))
+        return;
+    // The box stays open, as a popup does when Tolvik ends between storing it and closing it.
+    CHECK(popup_start(stuck, "--ignore-close 1000000 --text ok"));
+    HWND box = wait_popups(stuck);
+    CHECK(wait_count(r.list, 1));
+    TerminateProcess(r.app.pi.hProcess, 1);
+    CHECK(app_wait_exit(r.app, 10000) == 1);
+    // The next run loads the stored message and asks the box to close; it does not file it again.
+    INT_PTR asked = closes_ignored(box);
+    if (!CHECK(start_in_tray(again)))
+        return;
+    HWND list = GetDlgItem(again.main, IDC_INCOMING);
+    CHECK_MSG(wait_until([&] { return closes_ignored(box) > asked; }, 5000), "the next run finds the box");
+    CHECK(sync(again.main));
+    CHECK_EQ_INT(lv_count(list), 1);
+    // A new popup with the same text is a message of its own.
+    CHECK(popup_start(same, "--text ok"));
+    CHECK(wait_count(list, 2));
+    CHECK(popup_closed(same));
+    CHECK(sync(again.main));
+    CHECK_EQ_INT(lv_count(list), 2);
+    CHECK_EQ_INT(store_values().size(), 2);
+    CHECK_EQ_INT(app_exit(again), 0);
 }
 
 E2E_TEST(capture, malformed_popups_do_not_block_a_valid_one_behind_them)
@@ -517,18 +540,16 @@ E2E_TEST(capture, external_program_runs_once_per_filed_message)
     Receiver r({{"EnableRunOnMessage", 1}});
     // Text settings are stored without their terminating zero.
     CHECK(reg_set_raw(nullptr, "ExternalProg", REG_SZ, program.data(), static_cast<DWORD>(program.size())));
-    App a1, a2, b;
+    App a1, b;
     if (!CHECK(r.start()))
         return;
     CHECK(popup_start(a1, "--text one"));
     CHECK(wait_count(r.list, 1));
     CHECK_MSG(wait_until([&] { return runmark_lines(log) == 1; }, 10000), "launched for the first message");
-    CHECK(popup_start(a2, "--text one"));
-    CHECK(popup_closed(a2));
     CHECK(popup_start(b, "--text two"));
     CHECK(wait_count(r.list, 2));
     CHECK_MSG(wait_until([&] { return runmark_lines(log) == 2; }, 10000), "launched for the second message");
-    CHECK_MSG(!wait_until([&] { return runmark_lines(log) > 2; }, 1500), "not launched for the duplicate");
+    CHECK_MSG(!wait_until([&] { return runmark_lines(log) > 2; }, 1500), "launched once for each");
     CHECK_EQ_INT(app_exit(r.app), 0);
     DeleteFileA(log.c_str());
 }

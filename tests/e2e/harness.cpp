@@ -404,10 +404,12 @@ void mouse_click(POINT p, bool right, bool doubleClick)
     SendInput(1, &move, sizeof move);
     SetCursorPos(p.x, p.y);
     Sleep(150);
-    INPUT in[2] = {};
-    in[0].type = in[1].type = INPUT_MOUSE;
-    in[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
-    in[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+    // Each button event carries the point too: a pointer event that reaches its window's thread
+    // late (one brought by a window appearing under the old pointer position) can still move
+    // the cursor back, and a click without a position would land there.
+    INPUT in[2] = {move, move};
+    in[0].mi.dwFlags |= right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+    in[1].mi.dwFlags |= right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
     for (int n = 0; n < (doubleClick ? 2 : 1); ++n) {
         SendInput(2, in, sizeof(INPUT));
         Sleep(30);

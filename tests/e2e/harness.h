@@ -69,7 +69,10 @@ struct TrayIcon {
 std::vector<TrayIcon> tray_icons();
 bool tray_has(const char *tip);
 
-// Real mouse input at a screen point (SendInput).
+// Real mouse input at a screen point (SendInput). Under Wine a window that appears or goes
+// under the pointer sends its thread a pointer event with the pointer's old position, taken
+// whenever that thread gets to it, which moves the cursor there: let the thread of the window
+// clicked take its window events first (make_foreground, settle_window_events).
 void mouse_click(POINT p, bool right = false, bool doubleClick = false);
 
 // Registry under HKEY_CURRENT_USER\Software\Morvane\Tolvik.

@@ -168,10 +168,10 @@ E2E_TEST(history, choosing_a_recipient_loads_its_messages)
     CHECK(combo_entries(m.sent()) == (std::vector<std::string>{"oldest to alice", "newest to alice"}));
     CHECK_EQ_INT(selected(m.sent()), 0);
 
-    // A message too long to read, or none stored at all, empties the edit.
-    m.choose(index_of(m.recipient(), "CAROL"));
-    CHECK_EQ_STR(text_of(m.message()), "");
+    // A message too long to read, or none stored at all, leaves the draft as it is.
     SetWindowTextA(m.message(), "draft");
+    m.choose(index_of(m.recipient(), "CAROL"));
+    CHECK_EQ_STR(text_of(m.message()), "draft");
     HKEY key;
     if (CHECK(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Morvane\\Tolvik\\History", 0, KEY_SET_VALUE, &key) ==
               ERROR_SUCCESS)) {
@@ -179,7 +179,27 @@ E2E_TEST(history, choosing_a_recipient_loads_its_messages)
         RegCloseKey(key);
     }
     m.choose(index_of(m.recipient(), "BOB"));
-    CHECK_EQ_STR(text_of(m.message()), "");
+    CHECK_EQ_STR(text_of(m.message()), "draft");
+    CHECK_EQ_INT(app_exit(m.app), 0);
+}
+
+E2E_TEST(history, opening_and_closing_the_list_keeps_the_draft)
+{
+    reg_reset();
+    prefill("History", "ALICE", "for alice");
+    Messenger m;
+    if (!CHECK(m.start()))
+        return;
+    // A remembered line with the draft changed, then a new line with nothing stored.
+    for (const char *line : {"ALICE", "DAVE"}) {
+        SetWindowTextA(m.recipient(), line);
+        SetWindowTextA(m.message(), "a long draft");
+        SendMessageA(m.recipient(), CB_SHOWDROPDOWN, TRUE, 0);
+        SendMessageA(m.recipient(), CB_SHOWDROPDOWN, FALSE, 0);
+        CHECK_EQ_STR(text_of(m.recipient()), line);
+        CHECK_MSG(text_of(m.message()) == "a long draft", "%s: the draft became \"%s\"", line,
+                  text_of(m.message()).c_str());
+    }
     CHECK_EQ_INT(app_exit(m.app), 0);
 }
 
@@ -199,12 +219,13 @@ E2E_TEST(history, typing_reloads_at_every_change_with_load_on_edit)
     CHECK(wait_focus_in(m.recipient()));
 
     // After each key: the box's text (upper case) and what the edit must show for it.
+    // A text that names no stored line leaves the edit as it is.
     const struct {
         WORD key;
         const char *box, *edit;
     } steps[] = {
-        {'B', "B", ""},         {'O', "BO", ""},       {'B', "BOB", "for bob"}, {'B', "BOBB", ""},
-        {'Y', "BOBBY", "for bobby"}, {VK_BACK, "BOBB", ""}, {'Y', "BOBBY", "for bobby"},
+        {'B', "B", "draft"},         {'O', "BO", "draft"},       {'B', "BOB", "for bob"}, {'B', "BOBB", "for bob"},
+        {'Y', "BOBBY", "for bobby"}, {VK_BACK, "BOBB", "for bobby"}, {VK_BACK, "BOB", "for bob"},
     };
     for (const auto &s : steps) {
         tap(s.key);

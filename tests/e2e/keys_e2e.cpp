@@ -132,7 +132,7 @@ E2E_TEST(keys, ctrl_enter_in_configuration_and_about_does_nothing)
     CHECK_EQ_INT(app_exit(m.app), 0);
 }
 
-E2E_TEST(keys, ctrl_enter_in_message_view_replies_to_the_marked_sender)
+E2E_TEST(keys, ctrl_enter_in_message_view_replies_to_the_sender_shown)
 {
     reg_reset();
     fill_messages();
@@ -160,7 +160,7 @@ E2E_TEST(keys, ctrl_enter_in_message_view_replies_to_the_marked_sender)
     chord({VK_CONTROL}, VK_RETURN);
     CHECK_MSG(wait_gone(view), "Ctrl+Enter replies and closes the viewer");
     CHECK(wait_until([&] { return is_checked(w, IDC_SENDER); }, 5000));
-    CHECK_EQ_STR(item_text(w, IDC_RECIPIENT), "ALICE"); // the marked message's sender, not CAROL
+    CHECK_EQ_STR(item_text(w, IDC_RECIPIENT), "CAROL"); // the message shown, not the one marked (ALICE)
     CHECK_EQ_STR(item_text(w, IDC_MODE_FRAME), "Sender");
     CHECK(wait_until([&] { return GetForegroundWindow() == w; }, 5000));
     CHECK(wait_focus_in(GetDlgItem(w, IDC_MESSAGE)));

@@ -323,8 +323,11 @@ E2E_TEST(settings, leaving_recipient_or_message_writes_whole_key)
     if (!CHECK(start_in_tray(app)) || !CHECK(show_main(app.main)))
         return;
     HWND recipient = GetDlgItem(app.main, IDC_RECIPIENT), message = GetDlgItem(app.main, IDC_MESSAGE);
+    // The focus is in the recipient box from the start, so the focus alone does not tell that
+    // the move was made: the move itself saves (the box's edit gives the focus to the box and
+    // takes it back), and a reset must come after that save.
     PostMessageA(app.main, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(recipient), TRUE);
-    CHECK(wait_focus_in(recipient));
+    CHECK(wait_focus_in(recipient) && sync(app.main));
 
     struct Move {
         const char *what;
@@ -336,7 +339,7 @@ E2E_TEST(settings, leaving_recipient_or_message_writes_whole_key)
         PostMessageA(app.main, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m.to), TRUE);
         CHECK_MSG(wait_until([] { return reg_value_names(nullptr).size() == 15; }, 5000),
                   "%s writes all fifteen values", m.what);
-        CHECK(wait_focus_in(m.to));
+        CHECK(wait_focus_in(m.to) && sync(app.main)); // every save the move makes is done
         check_saved_defaults();
     }
     CHECK_EQ_INT(app_exit(app), 0);

@@ -253,7 +253,7 @@ E2E_TEST(shell, inner_viewer_closing_leaves_the_outer_dialog_state_alone)
     CHECK(make_foreground(outer));
     chord({VK_CONTROL}, VK_RETURN);
     CHECK_MSG(wait_gone(outer), "Ctrl+Enter replies from the outer viewer");
-    CHECK_MSG(wait_until([&] { return item_text(w, IDC_RECIPIENT) == "BOB"; }, 3000), "to the selection mark");
+    CHECK_MSG(wait_until([&] { return item_text(w, IDC_RECIPIENT) == "BOB"; }, 3000), "to the message it shows");
     CHECK_EQ_INT(app_exit(app), 0);
 }
 

@@ -109,7 +109,7 @@ E2E_TEST(view, message_filed_while_viewing_the_last_shows_on_the_next_step)
     CHECK_EQ_INT(app_exit(app), 0);
 }
 
-E2E_TEST(view, reply_after_next_answers_the_selection_mark)
+E2E_TEST(view, reply_after_next_answers_the_message_shown)
 {
     Receiver r({}, three_messages());
     App &app = r.app;
@@ -120,8 +120,8 @@ E2E_TEST(view, reply_after_next_answers_the_selection_mark)
     CHECK(wait_until([&] { return text_of(dlg) == "Message 2 of 3"; }, 5000));
     press(dlg, IDC_VIEW_REPLY);
     CHECK(wait_gone(dlg));
-    CHECK_MSG(wait_until([&] { return item_text(app.main, IDC_RECIPIENT) == "ALICE"; }, 5000),
-              "the sender of the message the view was opened on, not of the one shown: \"%s\"",
+    CHECK_MSG(wait_until([&] { return item_text(app.main, IDC_RECIPIENT) == "BOB"; }, 5000),
+              "the sender of the message shown, not of the one the view was opened on: \"%s\"",
               item_text(app.main, IDC_RECIPIENT).c_str());
     CHECK_EQ_INT(SendDlgItemMessageA(app.main, IDC_SENDER, BM_GETCHECK, 0, 0), BST_CHECKED);
     CHECK_EQ_INT(SendDlgItemMessageA(app.main, IDC_RECEIVER, BM_GETCHECK, 0, 0), BST_UNCHECKED);
