@@ -21,8 +21,9 @@ add_executable(tolvik WIN32
   ${CMAKE_SOURCE_DIR}/res/tolvik.rc)
 target_include_directories(tolvik PRIVATE ${CMAKE_SOURCE_DIR})
 # The resource compiler does not track the files the script embeds.
+file(GLOB TOLVIK_RES_IMAGES ${CMAKE_SOURCE_DIR}/res/images/*)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/res/tolvik.rc PROPERTIES
-                            OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/res/tolvik.manifest)
+                            OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/res/tolvik.manifest;${TOLVIK_RES_IMAGES}")
 # The shipped program targets Windows XP's API set.
 target_compile_definitions(tolvik PRIVATE WINVER=0x0501 _WIN32_WINNT=0x0501 _WIN32_IE=0x0600 NOMINMAX)
 target_link_libraries(tolvik PRIVATE comctl32 shell32 netapi32 mpr advapi32 user32 gdi32 kernel32)

@@ -243,13 +243,26 @@ docked() {
     [ -n "$ICON" ]
 }
 drawn() { [ "$(import -window "$ICON" png:- | identify -format %k -)" -gt 2 ]; }
+# geometry WINDOW - "X=.. Y=.. W=.. H=.." of WINDOW on the screen.
+geometry() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ { print "X=" $4 } /Absolute upper-left Y/ { print "Y=" $4 }
+                             /Width:/ { print "W=" $2 } /Height:/ { print "H=" $2 }'
+}
+# The envelope in the tray is icon 134's own 16x16 frame, pixel for pixel (Wine centres it).
+small_frame() {
+    eval "$(geometry "$ICON")"
+    import -window "$ICON" "$WORK/icon.png" &&
+        convert "$WORK/icon.png" -crop "16x10+$(((W - 16) / 2))+$(((H - 16) / 2 + 3))" +repage "$WORK/shown.png" &&
+        convert "$ROOT/res/images/icon134.ico[1]" -crop 16x10+0+3 +repage "$WORK/frame.png" &&
+        [ "$(compare -metric AE "$WORK/shown.png" "$WORK/frame.png" null: 2>&1)" = 0 ]
+}
 main_shown() { xwininfo -root -tree | grep '"Tolvik": ("tolvik.exe" "tolvik.exe")' | grep -qv ' 1x1+'; }
 start_launcher "$WORK/run-tray.log"
 if check "Tolvik's icon docks in trayer" wait_for 60 docked; then
     check "... and shows the envelope" wait_for 10 drawn
+    check "... drawn from its 16x16 frame" small_frame
     import -window root "$ART/tray-icon.png"
-    eval "$(xwininfo -id "$ICON" | awk '/Absolute upper-left X/ { print "X=" $4 } /Absolute upper-left Y/ { print "Y=" $4 }
-                                         /Width:/ { print "W=" $2 } /Height:/ { print "H=" $2 }')"
+    eval "$(geometry "$ICON")"
     xdotool mousemove $((X + W / 2)) $((Y + H / 2)) sleep 0.3 click --repeat 2 --delay 80 1
     check "a double-click on it shows the main window" wait_for 20 main_shown
     import -window root "$ART/tray-window.png"
