@@ -2,13 +2,21 @@
 # address, whose message command files what arrives, and a bounded wait for a file's content.
 SMBD_PID=
 
+# samba_private DIR - the smb.conf lines that keep a private Samba daemon's files under DIR (its
+# folders are made here), away from the system's own.
+samba_private() {
+    mkdir -p "$1"/{run,lock,state,cache,private,ncalrpc}
+    printf '  %s = %s\n' "pid directory" "$1/run" "lock directory" "$1/lock" "state directory" "$1/state" \
+        "cache directory" "$1/cache" "private dir" "$1/private" "ncalrpc dir" "$1/ncalrpc" "load printers" no
+}
+
 # smbd_start DIR ADDRESS PORT: the smbd on ADDRESS:PORT; its message command appends the text to
 # DIR/box/inbox and the sender's name to DIR/box/meta. DIR's parent must be ours (it is opened to
 # the guest account, which runs the message command).
 smbd_start() {
     local d=$1 address=$2 port=$3
     [ -n "$d" ] || return 1
-    mkdir -p "$d"/{run,lock,state,cache,private,ncalrpc,box}
+    mkdir -p "$d/box"
     # The message command runs as the guest account: it must reach and write the box.
     chmod 711 "$(dirname "$d")" "$d"
     chmod 1777 "$d/box"
@@ -21,14 +29,8 @@ smbd_start() {
   smb ports = $port
   server min protocol = NT1
   message command = /bin/sh -c 'cat %s >> $d/box/inbox; echo "%f" >> $d/box/meta; rm %s' &
-  pid directory = $d/run
-  lock directory = $d/lock
-  state directory = $d/state
-  cache directory = $d/cache
-  private dir = $d/private
-  ncalrpc dir = $d/ncalrpc
+$(samba_private "$d")
   log file = $d/log.smbd
-  load printers = no
   printcap name = /dev/null
   disable spoolss = yes
 SMBCONF

@@ -357,7 +357,6 @@ check "BOB's Tolvik files the one message" expect_messages BOB "hostile${TAB}BOB
 WINSDIR=$WORK/nmbd
 nmbd_start() {
     local d=$WINSDIR i
-    mkdir -p "$d"/{run,lock,state,cache,private}
     cat >"$d/smb.conf" <<NMBCONF
 [global]
   netbios name = WINSHOST
@@ -365,13 +364,8 @@ nmbd_start() {
   wins support = yes
   interfaces = 127.0.0.10/8
   bind interfaces only = yes
-  pid directory = $d/run
-  lock directory = $d/lock
-  state directory = $d/state
-  cache directory = $d/cache
-  private dir = $d/private
+$(samba_private "$d")
   log file = $d/log.nmbd
-  load printers = no
 NMBCONF
     # Its own session and process group: the clean-up ends nmbd and its helper together.
     setsid nmbd -F --no-process-group --debug-stdout -d 2 -s "$d/smb.conf" </dev/null >"$d/out.log" 2>&1 &
