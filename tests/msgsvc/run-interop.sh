@@ -357,6 +357,7 @@ check "BOB's Tolvik files the one message" expect_messages BOB "hostile${TAB}BOB
 WINSDIR=$WORK/nmbd
 nmbd_start() {
     local d=$WINSDIR i
+    mkdir -p "$d"
     cat >"$d/smb.conf" <<NMBCONF
 [global]
   netbios name = WINSHOST
