@@ -135,9 +135,15 @@ static void on_init_dialog(HWND hwnd)
 
     tray_edit_system_menu(hwnd); // 2
 
-    g_main.trayIcon = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_TOLVIK)); // 3
-    g_main.trayIconAlt = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_TOLVIK_ALT));
-    SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(g_main.trayIcon));
+    // The tray draws its icons at the small icon size: each icon has a frame drawn for it, which
+    // a shrunk 32x32 frame would lose the lines of.
+    const int small = GetSystemMetrics(SM_CXSMICON);
+    g_main.trayIcon = static_cast<HICON>(LoadImageA(g_instance, MAKEINTRESOURCEA(IDI_TOLVIK), IMAGE_ICON, small,
+                                                    small, 0)); // 3
+    g_main.trayIconAlt = static_cast<HICON>(LoadImageA(g_instance, MAKEINTRESOURCEA(IDI_TOLVIK_ALT), IMAGE_ICON,
+                                                       small, small, 0));
+    HICON big = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_TOLVIK));
+    SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
     SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(g_main.trayIcon));
 
     set_button_icon(hwnd, IDC_REPLY, IDI_REPLY); // 4

@@ -17,8 +17,8 @@ struct MainState {
     HWND sendButton;        // Send button 1001
     HWND sendLog;           // send log list 1022
     HWND incoming;          // incoming list 1023
-    HICON trayIcon;         // icon 134: tray icon at rest, window icon
-    HICON trayIconAlt;      // icon 156: second frame of the new-message animation
+    HICON trayIcon;         // icon 134 at the small icon size: tray icon at rest, small window icon
+    HICON trayIconAlt;      // icon 156 at the small icon size: second frame of the new-message animation
     HIMAGELIST sendImages;  // send log images: 0 done, 1 failed, 2 sending
     HMENU trayMenu;
     HMENU incomingMenu;     // first popup of menu 148

@@ -21,12 +21,21 @@ add_executable(tolvik WIN32
   ${CMAKE_SOURCE_DIR}/res/tolvik.rc)
 target_include_directories(tolvik PRIVATE ${CMAKE_SOURCE_DIR})
 # The resource compiler does not track the files the script embeds.
+file(GLOB TOLVIK_RES_IMAGES ${CMAKE_SOURCE_DIR}/res/images/*)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/res/tolvik.rc PROPERTIES
-                            OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/res/tolvik.manifest)
+                            OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/res/tolvik.manifest;${TOLVIK_RES_IMAGES}")
 # The shipped program targets Windows XP's API set.
 target_compile_definitions(tolvik PRIVATE WINVER=0x0501 _WIN32_WINNT=0x0501 _WIN32_IE=0x0600 NOMINMAX)
 target_link_libraries(tolvik PRIVATE comctl32 shell32 netapi32 mpr advapi32 user32 gdi32 kernel32)
 set_target_properties(tolvik PROPERTIES OUTPUT_NAME tolvik)
+
+# tolvik-send.exe: the console sender for scripts, with Tolvik's send texts and name splitting.
+add_executable(tolvik_send ${SEND_CORE_SOURCES} ${CMAKE_SOURCE_DIR}/send/tolvik_send.cpp
+               ${CMAKE_SOURCE_DIR}/app/platform.cpp)
+target_include_directories(tolvik_send PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_definitions(tolvik_send PRIVATE WINVER=0x0501 _WIN32_WINNT=0x0501 NOMINMAX)
+target_link_libraries(tolvik_send PRIVATE netapi32 shell32 user32 kernel32)
+set_target_properties(tolvik_send PROPERTIES OUTPUT_NAME tolvik-send)
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   # The network provider that Wine needs before Tolvik finds a network (wine/netprovider.cpp).
@@ -37,10 +46,10 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
 endif()
 include(${CMAKE_SOURCE_DIR}/msgsvc/windows.cmake OPTIONAL)
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
-  # What running Tolvik on Linux takes (scripts/run.sh builds only this): the program, the message
-  # service and its sender DLL, and the network provider.
+  # What running Tolvik on Linux takes (scripts/run.sh builds only this): the program, the console
+  # sender, the message service and its sender DLL, and the network provider.
   add_custom_target(tolvik_linux)
-  add_dependencies(tolvik_linux tolvik msgsvc msgsvc_netapi32 tolviknp)
+  add_dependencies(tolvik_linux tolvik tolvik_send msgsvc msgsvc_netapi32 tolviknp)
   # The envelope icon as PNG in the hicolor sizes, for the Debian package's desktop entry: 32 is the
   # icon itself, 64 and 128 blow its pixels up, 16 and 48 are resampled.
   find_program(IMAGEMAGICK_CONVERT NAMES convert)
@@ -66,7 +75,7 @@ endif()
 
 # Every shipped binary must name only system DLLs in its import table.
 find_program(MINGW_OBJDUMP NAMES ${TOOLCHAIN_PREFIX}-objdump objdump REQUIRED)
-foreach(target tolvik msgsvc msgsvc_netapi32 tolviknp)
+foreach(target tolvik tolvik_send msgsvc msgsvc_netapi32 tolviknp)
   if(TARGET ${target})
     add_test(NAME imports.${target}
              COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-imports.sh ${MINGW_OBJDUMP} $<TARGET_FILE:${target}>)

@@ -57,6 +57,7 @@ Section "Tolvik" SecCore
   SetShellVarContext all
   SetOutPath "$INSTDIR"
   File "${STAGE}/tolvik.exe"
+  File "${STAGE}/tolvik-send.exe"
   File "${STAGE}/README.txt"
   !if /FileExists "${STAGE}/CHANGELOG.txt"
     File "${STAGE}/CHANGELOG.txt"
@@ -111,6 +112,7 @@ Section "un.Tolvik" UnSecCore
   SetShellVarContext all
   Delete "$SMPROGRAMS\Tolvik.lnk"
   Delete "$INSTDIR\tolvik.exe"
+  Delete "$INSTDIR\tolvik-send.exe"
   Delete "$INSTDIR\msgsvc.exe"
   Delete "$INSTDIR\netapi32.dll"
   Delete "$INSTDIR\msgsvc.ini"

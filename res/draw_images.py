@@ -197,14 +197,44 @@ RRYYWWWWWYYRR
 """
 
 
+def envelope16(fill, shade):
+    """The envelope at the notification area's size, drawn for it: shrunk from
+    32x32 its flap lines and folds fall apart into dots."""
+    cv = Canvas(16, 16)
+    x0, y0, x1, y1 = 0, 3, 15, 12
+    cv.fill_rect(x0, y0, x1, y1, fill)
+    for i in range(3):
+        for x in (x0 + 1 + 2 * i, x0 + 2 + 2 * i):
+            cv.set(x, y1 - 1 - i, shade)
+            cv.set(x0 + x1 - x, y1 - 1 - i, shade)
+    for y in range(y0 + 1, y0 + 5):
+        step = 2 * (y - (y0 + 1))
+        for x in (x0 + 1 + step, x0 + 2 + step):
+            cv.set(x, y, LEGEND["K"])
+            cv.set(x0 + x1 - x, y, LEGEND["K"])
+    cv.rect(x0, y0, x1, y1, LEGEND["K"])
+    return cv
+
+
+FLASH16 = """
+..R..
+.RYR.
+RYWYR
+.RYR.
+..R..
+"""
+
+
 def icon134():
-    return envelope32(LEGEND["W"], LEGEND["L"])
+    return [envelope32(LEGEND["W"], LEGEND["L"]), envelope16(LEGEND["W"], LEGEND["L"])]
 
 
 def icon156():
-    cv = envelope32(LEGEND["Y"], LEGEND["y"])
-    cv.stamp(FLASH, 19, 0)
-    return cv
+    big = envelope32(LEGEND["Y"], LEGEND["y"])
+    big.stamp(FLASH, 19, 0)
+    small = envelope16(LEGEND["Y"], LEGEND["y"])
+    small.stamp(FLASH16, 11, 0)
+    return [big, small]
 
 
 # --------------------------------------------------------------------------
@@ -435,15 +465,21 @@ def and_rows(cv):
     return bytes(out)
 
 
-def ico_bytes(cv):
-    xor = xor_rows(cv, 0)
-    msk = and_rows(cv)
-    header = struct.pack("<IiiHHIIiiII", 40, cv.w, cv.h * 2, 1, 4, 0,
-                         len(xor) + len(msk), 0, 0, 16, 0)
-    image = header + palette_bytes() + xor + msk
-    icondir = struct.pack("<HHH", 0, 1, 1)
-    entry = struct.pack("<BBBBHHII", cv.w, cv.h, 16, 0, 1, 4, len(image), 6 + 16)
-    return icondir + entry + image
+def ico_bytes(frames):
+    """An ICO file of one entry per canvas, in the order given."""
+    images = []
+    for cv in frames:
+        xor = xor_rows(cv, 0)
+        msk = and_rows(cv)
+        header = struct.pack("<IiiHHIIiiII", 40, cv.w, cv.h * 2, 1, 4, 0,
+                             len(xor) + len(msk), 0, 0, 16, 0)
+        images.append(header + palette_bytes() + xor + msk)
+    out = struct.pack("<HHH", 0, 1, len(frames))
+    offset = 6 + 16 * len(frames)
+    for cv, image in zip(frames, images):
+        out += struct.pack("<BBBBHHII", cv.w, cv.h, 16, 0, 1, 4, len(image), offset)
+        offset += len(image)
+    return out + b"".join(images)
 
 
 def bmp_bytes(cv):
@@ -455,9 +491,10 @@ def bmp_bytes(cv):
     return filehdr + header + palette_bytes() + bits
 
 
+# name, drawing function (one canvas, or a list of them for an icon of several sizes), sizes
 IMAGES = [
-    ("icon134.ico", icon134, 32),
-    ("icon156.ico", icon156, 32),
+    ("icon134.ico", icon134, (32, 16)),
+    ("icon156.ico", icon156, (32, 16)),
     ("icon142.ico", lambda: from_art(ICON142), 16),
     ("icon141.ico", lambda: from_art(ICON141), 16),
     ("icon143.ico", lambda: from_art(ICON143), 16),
@@ -472,10 +509,11 @@ IMAGES = [
 
 def write_all():
     os.makedirs(OUT_DIR, exist_ok=True)
-    for name, make, size in IMAGES:
-        cv = make()
-        assert cv.w == size and cv.h == size, name
-        data = ico_bytes(cv) if name.endswith(".ico") else bmp_bytes(cv)
+    for name, make, sizes in IMAGES:
+        frames = make()
+        frames = frames if isinstance(frames, list) else [frames]
+        assert [(cv.w, cv.h) for cv in frames] == [(s, s) for s in sizes_of(sizes)], name
+        data = ico_bytes(frames) if name.endswith(".ico") else bmp_bytes(frames[0])
         with open(os.path.join(OUT_DIR, name), "wb") as f:
             f.write(data)
         print("wrote", os.path.relpath(os.path.join(OUT_DIR, name)))
@@ -497,35 +535,45 @@ def check_bih(data, off, w, h_expected, name):
     return size_image
 
 
+def sizes_of(sizes):
+    return sizes if isinstance(sizes, tuple) else (sizes,)
+
+
 def check_all():
-    for name, _make, size in IMAGES:
+    for name, _make, sizes in IMAGES:
         path = os.path.join(OUT_DIR, name)
         with open(path, "rb") as f:
             data = f.read()
+        size = sizes_of(sizes)[0]
         xor_len = ((size * 4 + 31) // 32) * 4 * size
         if name.endswith(".ico"):
             reserved, typ, count = struct.unpack_from("<HHH", data, 0)
-            assert (reserved, typ, count) == (0, 1, 1), "%s: ICONDIR" % name
-            w, h, ncol, res, planes, bpp, nbytes, off = struct.unpack_from(
-                "<BBBBHHII", data, 6)
-            assert (w, h, ncol, res, planes, bpp) == (size, size, 16, 0, 1, 4), \
-                "%s: ICONDIRENTRY" % name
-            assert off == 22 and off + nbytes == len(data), "%s: entry size" % name
-            and_len = ((size + 31) // 32) * 4 * size
-            size_image = check_bih(data, off, size, size * 2, name)
-            assert size_image == xor_len + and_len, "%s: sizeImage" % name
-            assert nbytes == 40 + 64 + xor_len + and_len, "%s: mask size" % name
-            mask = data[off + 40 + 64 + xor_len:]
-            assert len(mask) == and_len, "%s: mask length" % name
-            # transparent pixels must be black in the XOR bitmap
-            xor = data[off + 40 + 64:off + 40 + 64 + xor_len]
-            xs, ms = xor_len // size, and_len // size
-            for y in range(size):
-                for x in range(size):
-                    if mask[y * ms + x // 8] & (0x80 >> (x % 8)):
-                        b = xor[y * xs + x // 2]
-                        nib = (b >> 4) if x % 2 == 0 else (b & 15)
-                        assert nib == 0, "%s: transparent pixel not black" % name
+            assert (reserved, typ, count) == (0, 1, len(sizes_of(sizes))), "%s: ICONDIR" % name
+            end = 6 + 16 * count
+            for n, size in enumerate(sizes_of(sizes)):
+                xor_len = ((size * 4 + 31) // 32) * 4 * size
+                w, h, ncol, res, planes, bpp, nbytes, off = struct.unpack_from(
+                    "<BBBBHHII", data, 6 + 16 * n)
+                assert (w, h, ncol, res, planes, bpp) == (size, size, 16, 0, 1, 4), \
+                    "%s: ICONDIRENTRY" % name
+                assert off == end, "%s: entry offset" % name
+                end = off + nbytes
+                and_len = ((size + 31) // 32) * 4 * size
+                size_image = check_bih(data, off, size, size * 2, name)
+                assert size_image == xor_len + and_len, "%s: sizeImage" % name
+                assert nbytes == 40 + 64 + xor_len + and_len, "%s: mask size" % name
+                mask = data[off + 40 + 64 + xor_len:end]
+                assert len(mask) == and_len, "%s: mask length" % name
+                # transparent pixels must be black in the XOR bitmap
+                xor = data[off + 40 + 64:off + 40 + 64 + xor_len]
+                xs, ms = xor_len // size, and_len // size
+                for y in range(size):
+                    for x in range(size):
+                        if mask[y * ms + x // 8] & (0x80 >> (x % 8)):
+                            b = xor[y * xs + x // 2]
+                            nib = (b >> 4) if x % 2 == 0 else (b & 15)
+                            assert nib == 0, "%s: transparent pixel not black" % name
+            assert end == len(data), "%s: entry size" % name
         else:
             magic, fsize, _r1, _r2, off = struct.unpack_from("<2sIHHI", data, 0)
             assert magic == b"BM" and fsize == len(data), "%s: file header" % name
@@ -533,7 +581,7 @@ def check_all():
             size_image = check_bih(data, 14, size, size, name)
             assert size_image == xor_len and len(data) == off + xor_len, \
                 "%s: bits size" % name
-        print("ok   %s  %dx%d 4bpp" % (name, size, size))
+        print("ok   %s  %s 4bpp" % (name, ", ".join("%dx%d" % (z, z) for z in sizes_of(sizes))))
 
 
 if __name__ == "__main__":

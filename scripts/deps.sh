@@ -5,7 +5,7 @@ set -euo pipefail
 PACKAGES=(
   cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
-  wine wine64 fonts-wine xvfb xauth x11-utils imagemagick locales
+  wine wine64 fonts-wine xvfb xauth x11-utils imagemagick locales openbox trayer xdotool
   samba smbclient python3
   nsis zip unzip lintian
 )

@@ -10,8 +10,8 @@
 #   --out DIR    where the packages go (default build/packages)
 #   --no-build   package the trees as they are (they must hold tolvik.exe)
 #
-# The zip holds one folder tolvik-VERSION-ARCH/ with tolvik.exe, README.txt, CHANGELOG.txt,
-# user-guide.txt and, when the build has them, the stand-in message service (msgsvc.exe, its
+# The zip holds one folder tolvik-VERSION-ARCH/ with tolvik.exe, tolvik-send.exe (the console
+# sender), README.txt, CHANGELOG.txt, user-guide.txt and, when the build has them, the stand-in message service (msgsvc.exe, its
 # netapi32.dll, msgsvc.ini) and, on x86_64, the network provider tolviknp.dll that Tolvik needs
 # under Wine (see the launcher ./tolvik). The installer installs the same files minus tolviknp.dll.
 # The message service is part of every package: a tree without it is refused.
@@ -56,7 +56,7 @@ build_tree() {
       || fail "configuring $tree failed"
     cmake --build "$tree" -j"${JOBS:-2}" --target "$@" || fail "building $* in $tree failed"
   fi
-  for f in tolvik.exe msgsvc/msgsvc.exe msgsvc/netapi32.dll; do
+  for f in tolvik.exe tolvik-send.exe msgsvc/msgsvc.exe msgsvc/netapi32.dll; do
     [ -f "$tree/$f" ] || fail "$tree/$f does not exist"
   done
 }
@@ -76,8 +76,8 @@ package_deb() {
   mkdir -p "$root/DEBIAN" "$root/usr/bin" "$root/usr/lib/tolvik" "$root/usr/share/applications" \
            "$root/usr/share/man/man1" "$doc"
   install -m 0755 "$ROOT/tolvik" "$root/usr/bin/tolvik"
-  install -m 0644 "$tree/tolvik.exe" "$tree/tolviknp.dll" "$tree/msgsvc/msgsvc.exe" "$tree/msgsvc/netapi32.dll" \
-          "$root/usr/lib/tolvik/"
+  install -m 0644 "$tree/tolvik.exe" "$tree/tolvik-send.exe" "$tree/tolviknp.dll" "$tree/msgsvc/msgsvc.exe" \
+          "$tree/msgsvc/netapi32.dll" "$root/usr/lib/tolvik/"
   install -m 0644 "$ROOT/packaging/tolvik.desktop" "$root/usr/share/applications/"
   for f in "$tree"/icons/hicolor/*/apps/tolvik.png; do
     s=$(basename "$(dirname "$(dirname "$f")")")
@@ -100,6 +100,7 @@ Architecture: amd64
 Maintainer: $maintainer
 Installed-Size: $size
 Depends: wine64 | wine, fonts-wine
+Recommends: python3
 Section: net
 Priority: optional
 Description: LAN messenger in the notification area, run under Wine
@@ -111,7 +112,8 @@ Description: LAN messenger in the notification area, run under Wine
  own (command tolvik), together with a stand-in for the network message
  service that speaks the classic messenger protocol (NetBIOS names, the
  session service, the SMB message commands), so that Tolvik talks to other
- Tolviks and to Samba.
+ Tolviks and to Samba. Its envelope sits in the desktop's own tray (python3
+ tells the launcher whether there is one); tolvik send sends from scripts.
 EOF
   rm -f "$OUT/tolvik_${VERSION}_amd64.deb"
   SOURCE_DATE_EPOCH=$(date -d "$date" +%s) dpkg-deb --root-owner-group -Zxz --build "$root" \
@@ -129,7 +131,7 @@ for arch in "${ORDER[@]}"; do
   fi
   need makensis
   need zip
-  targets=(tolvik msgsvc msgsvc_netapi32)
+  targets=(tolvik tolvik_send msgsvc msgsvc_netapi32)
   [ "$arch" != x86_64 ] || targets+=(tolviknp)
   build_tree "$arch" "$tree" "${targets[@]}"
 
@@ -138,7 +140,7 @@ for arch in "${ORDER[@]}"; do
   trap 'rm -rf "$work"' EXIT
   stage=$work/$name
   mkdir -p "$stage"
-  cp "$tree/tolvik.exe" "$stage/"
+  cp "$tree/tolvik.exe" "$tree/tolvik-send.exe" "$stage/"
   cp "$ROOT/README.md" "$stage/README.txt"
   [ ! -f "$ROOT/CHANGELOG.md" ] || cp "$ROOT/CHANGELOG.md" "$stage/CHANGELOG.txt"
   [ ! -f "$ROOT/docs/user-guide.md" ] || cp "$ROOT/docs/user-guide.md" "$stage/user-guide.txt"

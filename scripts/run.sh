@@ -1,7 +1,7 @@
 #!/bin/bash
 # run.sh - the one command to try Tolvik on Linux: installs the Debian packages that are missing,
-# builds only what running takes (target tolvik_linux of build/win64: the x86_64 tolvik.exe, the
-# message service and the network provider) and starts Tolvik through the launcher ./tolvik, the
+# builds only what running takes (target tolvik_linux of build/win64: the x86_64 tolvik.exe and
+# tolvik-send.exe, the message service and the network provider) and starts Tolvik through the launcher ./tolvik, the
 # same one the Debian package installs. Without a display it starts Xvfb, runs Tolvik, saves a
 # screenshot to build/tolvik-screenshot.png and stops everything it started.
 # Whatever fails is said in one line starting with "run.sh:" (or "tolvik:", from the launcher).
@@ -11,7 +11,7 @@ B=$ROOT/build/win64
 fail() { echo "run.sh: $*" >&2; exit 1; }
 
 bash "$ROOT/scripts/deps.sh" || fail "installing the packages failed (scripts/deps.sh, see above)"
-echo "run.sh: building tolvik.exe, the message service and the network provider in build/win64"
+echo "run.sh: building tolvik.exe, tolvik-send.exe, the message service and the network provider in build/win64"
 cmake -S "$ROOT" -B "$B" -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-x86_64-w64-mingw32.cmake" >/dev/null \
   || fail "configuring build/win64 failed (see above)"

@@ -12,10 +12,10 @@ BUILD=$(cd "$1" && pwd)
 HERE=$(cd "$(dirname "$0")" && pwd)
 ROOT=$(cd "$HERE/../.." && pwd)
 . "$ROOT/wine/wine-env.sh"
+. "$HERE/../samba.sh"
 
 WORK=$(mktemp -d /tmp/tolvik-interop.XXXXXX)
 PREFIXES=()
-SMBD_PID=
 NMBD_PID=
 PASSED=0
 FAILED=0
@@ -40,7 +40,7 @@ nmbd_stop() {
 cleanup() {
     local p
     for p in "${PREFIXES[@]}"; do WINEPREFIX=$p "$WINESERVER64" -k >/dev/null 2>&1 || true; done
-    if [ -n "$SMBD_PID" ]; then kill "$SMBD_PID" 2>/dev/null; wait "$SMBD_PID" 2>/dev/null; fi
+    smbd_stop
     nmbd_stop
     if [ -n "${PEER_PID:-}" ]; then kill "$PEER_PID" 2>/dev/null; wait "$PEER_PID" 2>/dev/null; fi
     WINEPREFIX= tolvik_wine_stop
@@ -201,58 +201,6 @@ smbclient_send() {
     return 1
 }
 
-# smbd_start DIR: a private smbd on 127.0.0.4 whose message command appends to DIR/box/inbox and DIR/box/meta.
-smbd_start() {
-    local d=$1
-    [ -n "$d" ] || return 1
-    mkdir -p "$d"/{run,lock,state,cache,private,ncalrpc,box}
-    # The message command runs as the guest account: it must reach and write the box.
-    chmod 711 "$WORK" "$d"
-    chmod 1777 "$d/box"
-    cat >"$d/smb.conf" <<SMBCONF
-[global]
-  netbios name = SMBPEER
-  server role = standalone server
-  interfaces = 127.0.0.4/8
-  bind interfaces only = yes
-  smb ports = $PORT
-  server min protocol = NT1
-  message command = /bin/sh -c 'cat %s >> $d/box/inbox; echo "%f" >> $d/box/meta; rm %s' &
-  pid directory = $d/run
-  lock directory = $d/lock
-  state directory = $d/state
-  cache directory = $d/cache
-  private dir = $d/private
-  ncalrpc dir = $d/ncalrpc
-  log file = $d/log.smbd
-  load printers = no
-  printcap name = /dev/null
-  disable spoolss = yes
-SMBCONF
-    # Its own session: smbd ends its whole process group when it stops.
-    setsid smbd -F --no-process-group --debug-stdout -d 3 -s "$d/smb.conf" </dev/null >"$d/out.log" 2>&1 &
-    SMBD_PID=$!
-    local i
-    for i in $(seq 1 150); do
-        grep -q 'waiting for connections' "$d/out.log" && return 0
-        kill -0 "$SMBD_PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    tail -n 20 "$d/out.log" >&2
-    return 1
-}
-
-# file_becomes FILE CONTENT: waits (bounded) until FILE holds exactly CONTENT.
-file_becomes() {
-    local i
-    for i in $(seq 1 150); do
-        [ -f "$1" ] && [ "$(cat "$1")" = "$2" ] && return 0
-        sleep 0.1
-    done
-    echo "$1 holds: $(od -c "$1" 2>/dev/null | head -5)" >&2
-    return 1
-}
-
 LONG="Samba sends this in blocks of at most 127 bytes. $(printf 'x%.0s' $(seq 1 150))
 second line: the line break arrives as CR LF.
 $(printf 'y%.0s' $(seq 1 120)) the end"
@@ -263,14 +211,12 @@ if command -v smbd >/dev/null && command -v smbclient >/dev/null; then
     check "BOB's Tolvik files both from carol" \
         expect_messages BOB "carol${TAB}BOB${TAB}Short one" "carol${TAB}BOB${TAB}$LONG_ESCAPED"
     SMBDIR=$WORK/smbd
-    if check "a private smbd listens on 127.0.0.4:$PORT" smbd_start "$SMBDIR"; then
+    if check "a private smbd listens on 127.0.0.4:$PORT" smbd_start "$SMBDIR" 127.0.0.4 "$PORT"; then
         check "ALICE sends to SMBPEER" send_from ALICE SMBPEER 'Hello Samba\nfrom Tolvik' Done
         # smbd drops the CRs of the CR LF line breaks before it hands the text over.
         check "smbd's message command gets the text" file_becomes "$SMBDIR/box/inbox" $'Hello Samba\nfrom Tolvik'
         check "... from ALICE" file_becomes "$SMBDIR/box/meta" ALICE
-        kill "$SMBD_PID" 2>/dev/null
-        wait "$SMBD_PID" 2>/dev/null
-        SMBD_PID=
+        smbd_stop
     fi
 else
     not_ok "Samba peers: smbd and smbclient are not installed (scripts/deps.sh installs them)"
@@ -411,7 +357,7 @@ check "BOB's Tolvik files the one message" expect_messages BOB "hostile${TAB}BOB
 WINSDIR=$WORK/nmbd
 nmbd_start() {
     local d=$WINSDIR i
-    mkdir -p "$d"/{run,lock,state,cache,private}
+    mkdir -p "$d"
     cat >"$d/smb.conf" <<NMBCONF
 [global]
   netbios name = WINSHOST
@@ -419,13 +365,8 @@ nmbd_start() {
   wins support = yes
   interfaces = 127.0.0.10/8
   bind interfaces only = yes
-  pid directory = $d/run
-  lock directory = $d/lock
-  state directory = $d/state
-  cache directory = $d/cache
-  private dir = $d/private
+$(samba_private "$d")
   log file = $d/log.nmbd
-  load printers = no
 NMBCONF
     # Its own session and process group: the clean-up ends nmbd and its helper together.
     setsid nmbd -F --no-process-group --debug-stdout -d 2 -s "$d/smb.conf" </dev/null >"$d/out.log" 2>&1 &

@@ -4,11 +4,14 @@
 CHECK_FAILED=0
 CHECK_COUNT=0
 
-# check WHAT COMMAND... - passes when COMMAND succeeds.
+# check WHAT COMMAND... - passes when COMMAND succeeds; returns as COMMAND did.
 check() {
     local what=$1; shift
     CHECK_COUNT=$((CHECK_COUNT + 1))
-    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; CHECK_FAILED=$((CHECK_FAILED + 1)); fi
+    if "$@"; then echo "ok: $what"; return 0; fi
+    echo "FAIL: $what"
+    CHECK_FAILED=$((CHECK_FAILED + 1))
+    return 1
 }
 
 # check_eq WHAT ACTUAL EXPECTED

@@ -36,6 +36,7 @@ unzip -q "$ZIP" -d "$WORK/unzipped"
 DIR=$WORK/unzipped/$NAME
 check "everything is in one folder $NAME/" test "$(unzip -Z1 "$ZIP" | cut -d/ -f1 | sort -u)" = "$NAME"
 check "the zip's tolvik.exe is the built one" cmp -s "$DIR/tolvik.exe" "$BUILD/tolvik.exe"
+check "the zip's tolvik-send.exe is the built one" cmp -s "$DIR/tolvik-send.exe" "$BUILD/tolvik-send.exe"
 check "README.txt is the README" cmp -s "$DIR/README.txt" "$ROOT/README.md"
 for doc in CHANGELOG.md:CHANGELOG.txt docs/user-guide.md:user-guide.txt; do
     if [ -f "$ROOT/${doc%%:*}" ]; then
@@ -58,7 +59,9 @@ check "no test programs in the zip" test -z "$(unzip -Z1 "$ZIP" | grep -i 'e2e\|
 echo "== packaged exe"
 case $ARCH in i686) FORMAT=pei-i386 ;; *) FORMAT=pei-x86-64 ;; esac
 check "tolvik.exe is $FORMAT" grep -q "file format $FORMAT" <("$OBJDUMP" -f "$DIR/tolvik.exe")
-check "tolvik.exe imports system DLLs only" bash "$ROOT/scripts/check-imports.sh" "$OBJDUMP" "$DIR/tolvik.exe"
+for f in tolvik.exe tolvik-send.exe; do
+    check "$f imports system DLLs only" bash "$ROOT/scripts/check-imports.sh" "$OBJDUMP" "$DIR/$f"
+done
 # The version block's strings are UTF-16: each name is followed by its value.
 version_string() { strings -el "$DIR/tolvik.exe" | grep -A1 -x "$1" | sed -n 2p; }
 V=$(echo "$VERSION" | sed 's/\./, /g')
@@ -118,12 +121,19 @@ w 'C:\rel\setup.exe' /S /AUTOSTART
 "$WINESERVER64" -w
 check "installed into Program Files\\Tolvik" cmp -s "$PF/tolvik.exe" "$BUILD/tolvik.exe"
 check "the uninstaller is installed" test -f "$PF/uninstall.exe"
-check "the service is installed beside it" test -f "$PF/msgsvc.exe" -a -f "$PF/netapi32.dll"
+check "the service and the console sender are installed beside it" \
+    test -f "$PF/msgsvc.exe" -a -f "$PF/netapi32.dll" -a -f "$PF/tolvik-send.exe"
 check "no Wine network provider on Windows" test ! -e "$PF/tolviknp.dll"
 check "a Start-menu shortcut exists" shortcut
 check "/AUTOSTART starts Tolvik with Windows" grep -qi 'Program Files\\Tolvik\\tolvik.exe' <(regq "$RUNKEY" /v Tolvik)
 check "Add/Remove Programs knows the version" grep -q "DisplayVersion.*$VERSION" <(regq "$UNKEY" /v DisplayVersion)
 check "the installed exe imports system DLLs only" bash "$ROOT/scripts/check-imports.sh" "$OBJDUMP" "$PF/tolvik.exe"
+# The console sender on its own, with the netapi32.dll beside it (Wine needs the override that
+# Windows does not) and a configuration that keeps every look-up on this machine.
+printf '[resolve]\nbroadcast=no\ndns=no\n' >"$PF/msgsvc.ini"
+SENT=$(WINEDLLOVERRIDES="$WINEDLLOVERRIDES;netapi32=n,b" w 'C:\Program Files\Tolvik\tolvik-send.exe' nobody -m hi)
+check_eq "the installed tolvik-send.exe sends through the netapi32.dll beside it" "$SENT" \
+    "NOBODY - Failed: The user name could not be found."
 INFO=$(w 'C:\rel\release_probe.exe' version 'C:\Program Files\Tolvik\tolvik.exe' | tr -d '\r')
 field() { echo "$INFO" | sed -n "s/^$1=//p"; }
 check_eq "installed exe: version numbers" "$(field FileVersionNumbers)" "$VERSION"

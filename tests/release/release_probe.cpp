@@ -10,11 +10,14 @@
 //   release_probe send NAME TEXT MS sends TEXT to NAME with Tolvik's Send command, as a user types it
 //                                   into the main window, and waits up to MS ms for one more message
 //                                   in Tolvik's incoming list; exit 0 when it arrived
+//   release_probe filed TEXT MS     waits up to MS ms for a message TEXT in Tolvik's incoming list;
+//                                   exit 0 when it is there
 #include <windows.h>
 #include <commctrl.h>
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "app/ids.h"
@@ -146,6 +149,51 @@ static int send_message(const char *name, const char *text, DWORD timeoutMs)
     return 1;
 }
 
+// The text of column `column` of item `index` of another process's list view, read through a buffer in
+// that process (a list view's pointers do not cross processes).
+static std::string remote_item_text(HWND list, int index, int column)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process)
+        return "";
+    const SIZE_T textOffset = 256, textBytes = 1024;
+    char *remote = static_cast<char *>(
+        VirtualAllocEx(process, nullptr, textOffset + textBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    char text[textBytes] = {};
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = remote + textOffset;
+    item.cchTextMax = static_cast<int>(textBytes);
+    if (remote && WriteProcessMemory(process, remote, &item, sizeof item, nullptr) &&
+        SendMessageA(list, LVM_GETITEMTEXTA, index, reinterpret_cast<LPARAM>(remote)) > 0)
+        ReadProcessMemory(process, remote + textOffset, text, textBytes - 1, nullptr);
+    if (remote)
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return text;
+}
+
+static int wait_filed(const char *message, DWORD timeoutMs)
+{
+    HWND main = wait_main(timeoutMs);
+    if (!main)
+        return 1;
+    HWND incoming = GetDlgItem(main, IDC_INCOMING);
+    auto filed = [&] {
+        int count = static_cast<int>(SendMessageA(incoming, LVM_GETITEMCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i)
+            if (remote_item_text(incoming, i, 3) == message)
+                return true;
+        return false;
+    };
+    if (wait_until(filed, timeoutMs))
+        return 0;
+    std::printf("no message '%s' in Tolvik's incoming list within %lu ms\n", message, timeoutMs);
+    return 1;
+}
+
 int main(int argc, char **argv)
 {
     if (argc == 3 && !std::strcmp(argv[1], "version"))
@@ -156,6 +204,9 @@ int main(int argc, char **argv)
         return exit_tolvik(std::strtoul(argv[2], nullptr, 10));
     if (argc == 5 && !std::strcmp(argv[1], "send"))
         return send_message(argv[2], argv[3], std::strtoul(argv[4], nullptr, 10));
-    std::printf("usage: release_probe version FILE | manifest FILE | exit-tolvik MS | send NAME TEXT MS\n");
+    if (argc == 4 && !std::strcmp(argv[1], "filed"))
+        return wait_filed(argv[2], std::strtoul(argv[3], nullptr, 10));
+    std::printf("usage: release_probe version FILE | manifest FILE | exit-tolvik MS | send NAME TEXT MS | "
+                "filed TEXT MS\n");
     return 2;
 }
