@@ -18,7 +18,6 @@
 namespace {
 
 constexpr int kUsageError = 2;
-constexpr std::size_t kMaxMessageChars = 1023; // what the message edit holds and a send carries
 constexpr DWORD kMaxInputBytes = 64 * 1024;    // read from standard input, at most
 
 const char kUsage[] =
@@ -145,8 +144,9 @@ int main()
     if (!haveText)
         text = read_input();
     if (text.size() > kMaxMessageChars) {
-        put_line(STD_ERROR_HANDLE, L"tolvik-send: the message is longer than 1023 characters; only the first "
-                                   L"1023 are sent");
+        std::wstring cap = std::to_wstring(kMaxMessageChars);
+        put_line(STD_ERROR_HANDLE, L"tolvik-send: the message is longer than " + cap + L" characters; only the first " +
+                                       cap + L" are sent");
         text.resize(kMaxMessageChars);
     }
 
@@ -167,7 +167,7 @@ int main()
         NET_API_STATUS rc = NetMessageBufferSend(nullptr, recipient.c_str(), nullptr,
                                                  reinterpret_cast<BYTE *>(&text[0]),
                                                  static_cast<DWORD>(text.size() * sizeof(wchar_t)));
-        put_line(STD_OUTPUT_HANDLE, widen(send_log_line(name, rc)));
+        put_line(STD_OUTPUT_HANDLE, widen(send_log_line(name, send_outcome(rc, text.size()))));
         allSent = allSent && rc == NERR_Success;
     }
     return allSent ? 0 : 1;
