@@ -52,13 +52,14 @@ std::optional<std::string> wide_to_oem(const wchar_t *w, std::size_t n)
     return out;
 }
 
-// A name as it goes on the wire: upper-cased in Unicode, then in the OEM code page.
-std::optional<std::string> wire_name(const wchar_t *name)
+// A recipient's name as it goes on the wire: in the OEM code page, in the form in which the service compares
+// names (canonical_name: upper-cased as Windows does, at most 15 bytes).
+std::optional<std::string> wire_name(const wchar_t *name, const NameCase &by)
 {
-    std::wstring w(name);
-    if (!w.empty())
-        CharUpperBuffW(&w[0], static_cast<DWORD>(w.size()));
-    return wide_to_oem(w.c_str(), w.size());
+    const auto oem = wide_to_oem(name, std::wcslen(name));
+    if (!oem)
+        return std::nullopt;
+    return canonical_name(*oem, by);
 }
 
 bool oem_lead_byte(uint8_t b) { return IsDBCSLeadByteEx(CP_OEMCP, b) != 0; }
@@ -100,7 +101,8 @@ SOCKET open_socket(const ServiceConfig &cfg, int type)
     return s;
 }
 
-std::optional<uint32_t> from_lmhosts(const ServiceConfig &cfg, const std::string &name)
+// The LMHOSTS file is text in the ANSI code page (as Notepad writes it); its names are compared in the OEM one.
+std::optional<uint32_t> from_lmhosts(const ServiceConfig &cfg, const std::string &name, const NameCase &by)
 {
     if (cfg.lmhosts_path.empty())
         return std::nullopt;
@@ -115,7 +117,7 @@ std::optional<uint32_t> from_lmhosts(const ServiceConfig &cfg, const std::string
     if (!ok)
         return std::nullopt;
     text.resize(got);
-    const auto ip = lmhosts_lookup(parse_lmhosts(text), name, kSuffixMessenger);
+    const auto ip = lmhosts_lookup(parse_lmhosts(ansi_to_oem(text)), name, kSuffixMessenger, by);
     return ip && usable_address(*ip, true) ? ip : std::nullopt;
 }
 
@@ -223,9 +225,9 @@ std::optional<uint32_t> from_dns(const std::string &name, ULONGLONG until)
 }
 
 std::optional<uint32_t> resolve(const ServiceConfig &cfg, const SendClock &clock, const std::string &name,
-                                const char *&how)
+                                const NameCase &by, const char *&how)
 {
-    if (auto ip = from_lmhosts(cfg, name)) {
+    if (auto ip = from_lmhosts(cfg, name, by)) {
         how = "lmhosts";
         return ip;
     }
@@ -364,7 +366,8 @@ DWORD send_message(const wchar_t *server, const wchar_t *msgname, const wchar_t 
         return kNotSupported;
     const ServiceConfig cfg = load_config(module_dir(g_module) + "msgsvc.ini");
     const SendClock clock{GetTickCount64() + cfg.deadline_ms, cfg.timeout_ms};
-    const auto to = wire_name(msgname);
+    static const NameCase name_case = oem_name_case();  // the OEM code page is the process's for its life
+    const auto to = wire_name(msgname, name_case);
     // A sending name the caller gives goes out whole or not at all; our own is cut the way its NetBIOS name
     // is, which is the name a reply reaches.
     std::string from = cfg.user.empty() ? cfg.computer : cfg.user;
@@ -382,7 +385,7 @@ DWORD send_message(const wchar_t *server, const wchar_t *msgname, const wchar_t 
     if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0)
         return kNetworkError;
     const char *how = "";
-    const auto ip = resolve(cfg, clock, *to, how);
+    const auto ip = resolve(cfg, clock, *to, name_case, how);
     DWORD status = kNameNotFound;
     const char *why = "name not found";
     if (ip)

@@ -155,12 +155,12 @@ bool valid_message_name(std::string_view name)
     return true;
 }
 
-bool is_our_name(const std::vector<std::string> &names, std::string_view name)
+bool is_our_name(const std::vector<std::string> &names, std::string_view name, const NameCase &by)
 {
     if (!valid_message_name(name))
         return false;
     for (const std::string &n : names)
-        if (!n.empty() && same_name(n, without_padding(name)))
+        if (!n.empty() && same_name(n, without_padding(name), by))
             return true;
     return false;
 }

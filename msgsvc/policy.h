@@ -59,8 +59,9 @@ void source_release(SourceCounts &s, uint32_t source);
 // them a control character.
 bool valid_message_name(std::string_view name);
 
-// Whether name is one of ours: a valid name (see above) equal to one of them, case-insensitively.
-bool is_our_name(const std::vector<std::string> &names, std::string_view name);
+// Whether name is one of ours: a valid name (see above) equal to one of them as NetBIOS names are compared
+// (same_name, upper-cased by `by`).
+bool is_our_name(const std::vector<std::string> &names, std::string_view name, const NameCase &by);
 
 // Two upper-case hex digits.
 std::string hex_byte(uint8_t b);

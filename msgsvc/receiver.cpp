@@ -99,15 +99,20 @@ AssemblerStep on_negotiate(MessageAssembler &a, const SmbPacket &p)
 
 void emit(ReceiverOutput &out, ByteView bytes) { put_bytes(out.send, bytes); }
 
+bool ours(const ReceiverPolicy &p, std::string_view name)
+{
+    return is_our_name(*p.names, name, p.name_case ? *p.name_case : ascii_name_case());
+}
+
 bool called_ours(const ReceiverPolicy &p, const NetbiosName &called)
 {
-    return !p.names || (called.suffix == kSuffixMessenger && is_our_name(*p.names, called.name));
+    return !p.names || (called.suffix == kSuffixMessenger && ours(p, called.name));
 }
 
 // Replies to a complete message as the policy decides; false when the connection is to be closed.
 bool on_message(ReceiverConn &c, AssemblerStep &s, ReceiverOutput &out, const ReceiverPolicy &p)
 {
-    if (p.names && !is_our_name(*p.names, s.message->to)) {
+    if (p.names && !ours(p, s.message->to)) {
         out.refused = "message for \"" + s.message->to + "\": not one of our names";
         return false;
     }

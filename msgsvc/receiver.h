@@ -87,6 +87,8 @@ struct ReceiverPolicy {
     const std::vector<std::string> *names = nullptr;
     // Asked for every complete message to one of our names; empty: Deliver.
     std::function<Verdict(const ReceivedMessage &)> admit;
+    // How names are upper-cased when they are compared with ours; nullptr: ASCII letters only.
+    const NameCase *name_case = nullptr;
 };
 
 struct ReceiverOutput {

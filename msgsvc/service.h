@@ -14,7 +14,8 @@ namespace msgsvc {
 // Set up by WinMain before the network thread starts; read-only afterwards, but for `popups`.
 struct ServiceShared {
     ServiceConfig cfg;
-    std::vector<std::string> names;  // cfg.names()
+    std::vector<std::string> names;  // cfg.names() in their canonical form (canonical_name)
+    NameCase name_case;              // how the OEM code page upper-cases names (oem_name_case)
     HWND window = nullptr;           // the popup side's message-only window
     volatile LONG popups = 0;        // popups open or on their way to the screen (Interlocked)
     HANDLE stop = nullptr;           // manual-reset event: set when the service is to end

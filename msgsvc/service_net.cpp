@@ -185,8 +185,11 @@ void on_readable(NetState &n, Client &c)
         return;
     }
     c.last = now_ms();
-    const ReceiverPolicy policy{&n.shared.names, [&](const ReceivedMessage &m) { return admit(n, c, m); }};
+    const ReceiverPolicy policy{&n.shared.names, [&](const ReceivedMessage &m) { return admit(n, c, m); },
+                                &n.shared.name_case};
     const ReceiverOutput out = receiver_feed(c.conn, ByteView(buf, static_cast<std::size_t>(got)), policy);
+    if (out.progress)
+        c.progress = c.last;
     if (!out.refused.empty())
         log_event(n, "refused %s: %s", ip_text(c.ip).c_str(), out.refused.c_str());
     if (!outbox_add(c.out, out.send)) {
@@ -268,7 +271,7 @@ void on_name_query(NetState &n)
     if (!q)
         return;
     std::vector<uint8_t> reply;
-    if (q->name.suffix == kSuffixMessenger && is_our_name(n.shared.names, q->name.name))
+    if (q->name.suffix == kSuffixMessenger && is_our_name(n.shared.names, q->name.name, n.shared.name_case))
         reply = build_name_query_response(q->transaction_id, q->name, kNameTtl,
                                           {{0, address_towards(n.cfg, peer.ipv4)}});
     else if (!q->broadcast())

@@ -82,6 +82,25 @@ std::string module_dir(HMODULE module)
     return slash == std::string::npos ? std::string(".\\") : s.substr(0, slash + 1);
 }
 
+NameCase oem_name_case()
+{
+    NameCase c;
+    for (unsigned b = 0; b < 256; ++b) {
+        c.upper[b] = static_cast<uint8_t>(b);
+        c.lead[b] = IsDBCSLeadByteEx(CP_OEMCP, static_cast<BYTE>(b)) != 0;
+        const char in = static_cast<char>(b);
+        wchar_t w = 0;
+        if (b == 0 || c.lead[b] || MultiByteToWideChar(CP_OEMCP, 0, &in, 1, &w, 1) != 1)
+            continue;
+        CharUpperBuffW(&w, 1);
+        char out[4];
+        BOOL defaulted = FALSE;
+        if (WideCharToMultiByte(CP_OEMCP, 0, &w, 1, out, sizeof out, nullptr, &defaulted) == 1 && !defaulted)
+            c.upper[b] = static_cast<uint8_t>(out[0]);
+    }
+    return c;
+}
+
 std::string ansi_to_oem(const std::string &s)
 {
     std::string out = s;

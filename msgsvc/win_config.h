@@ -39,6 +39,10 @@ void log_line(const ServiceConfig &cfg, const char *fmt, ...);
 // "a.b.c.d" of a host-order address.
 std::string ip_text(uint32_t ipv4);
 
+// How the system's OEM code page upper-cases names (see NameCase): each one-byte character upper-cased in
+// Unicode and converted back, where the code page holds the result.
+NameCase oem_name_case();
+
 // ANSI (system code page) to OEM and back, byte strings of the same length.
 std::string ansi_to_oem(const std::string &s);
 std::string oem_to_ansi(const std::string &s);

@@ -112,7 +112,7 @@ TEST(MsgsvcNames, ComparedWholeAsNetbiosNames)
         {"BO\rB", false}, {"ALIC", false}, {"", false}, {"   ", false},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(is_our_name(names, c.name), c.ours) << escape_controls(c.name);
+        EXPECT_EQ(is_our_name(names, c.name, ascii_name_case()), c.ours) << escape_controls(c.name);
     EXPECT_TRUE(valid_message_name("carol"));
     EXPECT_FALSE(valid_message_name("BOSS to BOB on 01.01.2030 09:00\r\n\r\n"));
     EXPECT_FALSE(valid_message_name("A\x7F"));
