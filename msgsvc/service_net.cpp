@@ -152,7 +152,10 @@ void after_write(NetState &n, Client &c, bool ok)
 Verdict admit(NetState &n, const Client &c, const ReceivedMessage &m)
 {
     const std::string from = ip_text(c.ip);
-    std::string text = popup_text(GetACP() == 1251, oem_to_ansi(m.from), oem_to_ansi(m.to), when_text(),
+    // The names as NetBIOS shows them, in capitals: none of them can then pass for the header's words.
+    const NameCase &by = n.shared.name_case;
+    std::string text = popup_text(GetACP() == 1251, oem_to_ansi(canonical_name(m.from, by)),
+                                  oem_to_ansi(canonical_name(m.to, by)), when_text(),
                                   oem_to_ansi(normalize_message_text(m.text)));
     if (text.size() > kPopupTextMax) {
         log_event(n, "refused a message from %s (%s): %u characters do not fit a popup (%u at most)", from.c_str(),
