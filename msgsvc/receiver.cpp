@@ -60,7 +60,9 @@ AssemblerStep on_start(MessageAssembler &a, const SmbPacket &p)
     a.group = a.next_group++;
     std::vector<uint8_t> words;
     put_le16(words, a.group);
-    return reply(p.header, build_success_reply(p.header, words));
+    AssemblerStep s = reply(p.header, build_success_reply(p.header, words));
+    s.progress = true;
+    return s;
 }
 
 AssemblerStep on_text(MessageAssembler &a, const SmbPacket &p)
@@ -73,7 +75,9 @@ AssemblerStep on_text(MessageAssembler &a, const SmbPacket &p)
     if (m.text.size() > a.limits.max_text - a.text.size())
         return refuse(a, p.header, kErrSrv, kErrSrvNoRoom);
     a.text += m.text;
-    return reply(p.header, build_success_reply(p.header));
+    AssemblerStep s = reply(p.header, build_success_reply(p.header));
+    s.progress = true;
+    return s;
 }
 
 AssemblerStep on_end(MessageAssembler &a, const SmbPacket &p)
@@ -116,6 +120,7 @@ bool on_message(ReceiverConn &c, AssemblerStep &s, ReceiverOutput &out, const Re
         out.refused = "message for \"" + s.message->to + "\": not one of our names";
         return false;
     }
+    out.progress = true;
     switch (p.admit ? p.admit(*s.message) : Verdict::Deliver) {
     case Verdict::Deliver:
         emit(out, build_session_message(s.reply));
@@ -159,6 +164,7 @@ bool on_frame(ReceiverConn &c, const SessionFrame &f, ReceiverOutput &out, const
             return false;
         if (s.message)
             return on_message(c, s, out, p);
+        out.progress = out.progress || s.progress;
         emit(out, build_session_message(s.reply));
         return true;
     }

@@ -26,6 +26,7 @@ constexpr unsigned kAcceptsPerPass = 16;     // connections taken per pass: a fl
 constexpr unsigned kEventLinesPerMinute = 60;
 constexpr long kPassUs = 250000;             // longest wait of one pass
 constexpr uint64_t kReleaseWaitMs = 1500;    // how long the end waits for the WINS servers to confirm releases
+constexpr uint64_t kReplaceAfterMs = 500;    // a connection that has moved a message on this recently keeps its place
 
 struct Client {
     Socket socket;
@@ -34,7 +35,9 @@ struct Client {
     ReceiverConn conn = make_receiver();
     Outbox out;
     bool closing = false;  // write what is queued, then close
-    uint64_t opened = 0, last = 0;
+    uint64_t opened = 0;
+    uint64_t last = 0;      // bytes came or went
+    uint64_t progress = 0;  // a message was started, continued or decided (keepalives are no progress)
 };
 
 // Everything the network thread has.
@@ -148,7 +151,8 @@ void after_write(NetState &n, Client &c, bool ok)
         drop(n, c, nullptr);
 }
 
-// The verdict on a complete message for one of our names, before the sender hears anything.
+// The verdict on a complete message for one of our names, before the sender hears anything. Only a message
+// that is shown counts against its source's rate.
 Verdict admit(NetState &n, const Client &c, const ReceivedMessage &m)
 {
     const std::string from = ip_text(c.ip);
@@ -162,17 +166,23 @@ Verdict admit(NetState &n, const Client &c, const ReceivedMessage &m)
                   m.from.c_str(), static_cast<unsigned>(text.size()), static_cast<unsigned>(kPopupTextMax));
         return Verdict::NoRoom;
     }
-    if (!rate_admit(n.rate, c.ip, now_ms())) {
+    if (rate_exhausted(n.rate, c.ip, now_ms())) {
         log_event(n, "refused a message from %s: more than %u a minute", from.c_str(), n.cfg.rate);
         return Verdict::Drop;
     }
-    if (static_cast<unsigned>(InterlockedIncrement(&n.shared.popups)) > n.cfg.popups ||
-        !popup_post(n.shared, text)) {
-        InterlockedDecrement(&n.shared.popups);
+    switch (popup_post(n.shared, c.ip, text)) {
+    case RoomVerdict::Taken:
+        break;
+    case RoomVerdict::ShareUsed:
+        log_event(n, "refused a message from %s (%s): its share of the popups is open (%u of the %u)", from.c_str(),
+                  m.from.c_str(), popup_share(n.cfg.popups), n.cfg.popups);
+        return Verdict::NoRoom;
+    case RoomVerdict::Full:
         log_event(n, "refused a message from %s (%s): %u popups are open", from.c_str(), m.from.c_str(),
                   n.cfg.popups);
         return Verdict::NoRoom;
     }
+    rate_admit(n.rate, c.ip, now_ms());
     log_event(n, "message from %s (%s) to %s, %u bytes", from.c_str(), m.from.c_str(), m.to.c_str(),
               static_cast<unsigned>(m.text.size()));
     return Verdict::Deliver;
@@ -203,6 +213,31 @@ void on_readable(NetState &n, Client &c)
     after_write(n, c, flush(c));
 }
 
+// With the table full, closes the connection that has done least for longest to make room for ip:port; false
+// when every connection has moved a message on within kReplaceAfterMs.
+bool make_room(NetState &n, uint32_t ip, uint16_t port)
+{
+    std::vector<Client *> open;
+    std::vector<uint64_t> progress;
+    for (Client &c : n.clients) {
+        if (c.socket) {
+            open.push_back(&c);
+            progress.push_back(c.progress);
+        }
+    }
+    if (open.size() < n.cfg.connections)
+        return true;
+    const uint64_t now = now_ms();
+    const auto pick = connection_to_replace(progress, now, kReplaceAfterMs);
+    if (!pick)
+        return false;
+    char why[96];
+    std::snprintf(why, sizeof why, "made room for %s:%u (no message moved on for %.1f s)", ip_text(ip).c_str(), port,
+                  static_cast<double>(now - progress[*pick]) / 1000);
+    drop(n, *open[*pick], why);
+    return true;
+}
+
 void on_accept(NetState &n)
 {
     for (unsigned i = 0; i < kAcceptsPerPass; ++i) {
@@ -216,12 +251,14 @@ void on_accept(NetState &n)
         const char *why = nullptr;
         if (!network_allows(n.cfg.allow, ip))
             why = "source not allowed";
-        else if (n.clients.size() >= n.cfg.connections)
-            why = "too many connections";
         else if (rate_exhausted(n.rate, ip, now_ms()))
             why = "over its message rate";
         else if (!source_take(n.sources, ip))
             why = "too many connections from this source";
+        else if (!make_room(n, ip, port)) {
+            source_release(n.sources, ip);
+            why = "too many connections, each of them busy";
+        }
         if (why) {
             log_event(n, "refused %s:%u: %s", ip_text(ip).c_str(), port, why);
             continue;
@@ -231,7 +268,7 @@ void on_accept(NetState &n)
         c.socket = std::move(s);
         c.ip = ip;
         c.port = port;
-        c.opened = c.last = now_ms();
+        c.opened = c.last = c.progress = now_ms();
     }
 }
 
@@ -243,6 +280,8 @@ void expire_clients(NetState &n)
             continue;
         if (now - c.last > n.cfg.idle_ms)
             drop(n, c, "idle time-out");
+        else if (now - c.progress > n.cfg.idle_ms)
+            drop(n, c, "no message moved on within the idle time (keepalives do not count)");
         else if (now - c.opened > n.cfg.session_ms)
             drop(n, c, "session time limit");
     }
@@ -354,6 +393,8 @@ void run(NetState &n)
             if (*s)
                 FD_SET(s->get(), &readable);
         for (const Client &c : n.clients) {
+            if (!c.socket)
+                continue;  // closed since the last pass (a newcomer took its place)
             if (!outbox_wants_input(c.out))
                 FD_SET(c.socket.get(), &writable);
             else if (!c.closing)

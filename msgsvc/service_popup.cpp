@@ -5,21 +5,49 @@
 
 #include "msgsvc/policy.h"
 
-#include <set>
+#include <algorithm>
+#include <deque>
+#include <map>
 #include <string>
 
 namespace msgsvc {
 
 namespace {
 
-constexpr UINT kShowMessage = WM_APP + 1;  // lParam: std::string * text, owned by the receiver of the message
+// Tells the window that texts wait in the hand-off queue. It carries nothing: any program can post to the
+// window, so whatever arrives through its queue is at most a reason to look at the hand-off queue.
+constexpr UINT kShowMessage = WM_APP + 1;
 constexpr char kWindowClass[] = "TolvikMsgsvc";
+
+struct Handed {
+    uint32_t source;
+    std::string text;
+};
+
+// What the two threads share, under g_lock: the texts handed over and not yet shown, and the popup room,
+// which counts them with the popups open.
+CRITICAL_SECTION g_lock;
+std::deque<Handed> g_handed;
+PopupRoom g_room;
+
+struct Locked {
+    Locked() { EnterCriticalSection(&g_lock); }
+    ~Locked() { LeaveCriticalSection(&g_lock); }
+    Locked(const Locked &) = delete;
+    Locked &operator=(const Locked &) = delete;
+};
+
+void release_place(uint32_t source)
+{
+    Locked lock;
+    popup_release(g_room, source);
+}
 
 // The user-interface thread's state, owned by popups_run; the window and every popup point to it.
 struct PopupSide {
     ServiceShared *shared = nullptr;
-    std::set<HWND> open;
-    unsigned shown = 0;  // popups shown so far, for their cascade position
+    std::map<HWND, uint32_t> open;  // each popup and the source of its message
+    unsigned shown = 0;             // popups shown so far, for their cascade position
 };
 
 struct PopupInit {
@@ -71,8 +99,13 @@ void on_popup_init(HWND dlg, const PopupInit &init)
 void on_popup_destroy(HWND dlg)
 {
     PopupSide *side = reinterpret_cast<PopupSide *>(GetWindowLongPtrA(dlg, DWLP_USER));
-    if (side && side->open.erase(dlg))
-        InterlockedDecrement(&side->shared->popups);
+    if (!side)
+        return;
+    const auto it = side->open.find(dlg);
+    if (it == side->open.end())
+        return;
+    release_place(it->second);
+    side->open.erase(it);
 }
 
 INT_PTR CALLBACK popup_proc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -96,10 +129,11 @@ INT_PTR CALLBACK popup_proc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
     }
 }
 
-// Shows one popup. The network thread counted it in shared->popups before it answered the sender: a popup
-// that cannot be shown is logged and taken out of the count.
-void show_popup(PopupSide &side, const std::string &text)
+// Shows one popup. The network thread took its place in the room before it answered the sender: a popup
+// that cannot be shown is logged and gives its place back.
+void show_popup(PopupSide &side, const Handed &handed)
 {
+    const std::string &text = handed.text;
     struct {
         DLGTEMPLATE t;
         WORD menu, cls, title;
@@ -111,21 +145,35 @@ void show_popup(PopupSide &side, const std::string &text)
     HWND dlg = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), &tpl.t, nullptr, popup_proc,
                                           reinterpret_cast<LPARAM>(&init));
     if (!dlg) {
-        InterlockedDecrement(&side.shared->popups);
         log_line(side.shared->cfg, "could not show a popup: error %lu", GetLastError());
+        release_place(handed.source);
         return;
     }
     ++side.shown;
-    side.open.insert(dlg);
+    side.open[dlg] = handed.source;
+}
+
+// Shows every text waiting in the hand-off queue.
+void show_handed(PopupSide &side)
+{
+    for (;;) {
+        Handed next;
+        {
+            Locked lock;
+            if (g_handed.empty())
+                return;
+            next = std::move(g_handed.front());
+            g_handed.pop_front();
+        }
+        show_popup(side, next);
+    }
 }
 
 LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     PopupSide *side = reinterpret_cast<PopupSide *>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (msg == kShowMessage && side) {
-        std::string *text = reinterpret_cast<std::string *>(lParam);
-        show_popup(*side, *text);
-        delete text;
+        show_handed(*side);
         return 0;
     }
     if (msg == WM_CLOSE) {
@@ -141,6 +189,8 @@ HWND popups_find_running() { return FindWindowExA(HWND_MESSAGE, nullptr, kWindow
 
 bool popups_open(ServiceShared &s, HINSTANCE inst)
 {
+    InitializeCriticalSection(&g_lock);
+    g_room = make_popup_room(s.cfg.popups);
     WNDCLASSA wc = {};
     wc.lpfnWndProc = window_proc;
     wc.hInstance = inst;
@@ -150,13 +200,24 @@ bool popups_open(ServiceShared &s, HINSTANCE inst)
     return s.window != nullptr;
 }
 
-bool popup_post(ServiceShared &s, const std::string &text)
+RoomVerdict popup_post(ServiceShared &s, uint32_t source, const std::string &text)
 {
-    std::string *copy = new std::string(text);
-    if (PostMessageA(s.window, kShowMessage, 0, reinterpret_cast<LPARAM>(copy)))
-        return true;
-    delete copy;
-    return false;
+    {
+        Locked lock;
+        const RoomVerdict v = popup_take(g_room, source);
+        if (v != RoomVerdict::Taken)
+            return v;
+        g_handed.push_back(Handed{source, text});
+    }
+    if (PostMessageA(s.window, kShowMessage, 0, 0))
+        return RoomVerdict::Taken;
+    // This thread alone hands texts over: when the queue is not empty, its last text is this one.
+    Locked lock;
+    if (g_handed.empty())
+        return RoomVerdict::Taken;  // the window took it all the same
+    g_handed.pop_back();
+    popup_release(g_room, source);
+    return RoomVerdict::Full;
 }
 
 void popups_run(ServiceShared &s)
@@ -173,8 +234,8 @@ void popups_run(ServiceShared &s)
         DispatchMessageA(&msg);
     }
     // Popups still open outlive `side` until the process ends.
-    for (HWND dlg : side.open)
-        SetWindowLongPtrA(dlg, DWLP_USER, 0);
+    for (const auto &popup : side.open)
+        SetWindowLongPtrA(popup.first, DWLP_USER, 0);
     SetWindowLongPtrA(s.window, GWLP_USERDATA, 0);
 }
 
