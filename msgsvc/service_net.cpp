@@ -322,6 +322,20 @@ void on_name_query(NetState &n)
         send_to(n.names, peer, reply);
 }
 
+// What a name server's error code says, as ": ..." (empty for a code it does not define).
+const char *refusal_text(uint8_t rcode)
+{
+    switch (rcode) {
+    case 1: return ": the request was malformed";
+    case 2: return ": the server failed";
+    case 4: return ": not supported";
+    case 5: return ": refused by its policy";
+    case 6: return ": another computer holds the name";
+    case 7: return ": the name is in conflict";
+    default: return "";
+    }
+}
+
 void on_wins_reply(NetState &n)
 {
     uint8_t buf[1024];
@@ -336,11 +350,16 @@ void on_wins_reply(NetState &n)
     const std::string at = endpoint_text(server);
     switch (note->event) {
     case WinsEvent::Registered:
-        log_line(n.cfg, "registered %s<03> as %s with the WINS server %s for %u s", name,
-                 ip_text(note->name->address).c_str(), at.c_str(), note->name->ttl);
+        if (note->granted == note->name->ttl)
+            log_line(n.cfg, "registered %s<03> as %s with the WINS server %s for %u s", name,
+                     ip_text(note->name->address).c_str(), at.c_str(), note->name->ttl);
+        else
+            log_line(n.cfg, "registered %s<03> as %s with the WINS server %s for %u s (it granted %u s)", name,
+                     ip_text(note->name->address).c_str(), at.c_str(), note->name->ttl, note->granted);
         break;
     case WinsEvent::Refused:
-        log_line(n.cfg, "the WINS server %s refused %s<03> (error %u)", at.c_str(), name, note->rcode);
+        log_line(n.cfg, "the WINS server %s refused %s<03> (error %u%s)", at.c_str(), name, note->rcode,
+                 refusal_text(note->rcode));
         break;
     case WinsEvent::Released:
         log_line(n.cfg, "released %s<03> at the WINS server %s", name, at.c_str());
@@ -442,12 +461,46 @@ Socket udp_socket(const ServiceConfig &cfg, uint16_t port, const char *what)
     return s;
 }
 
-std::string joined(const std::vector<std::string> &names)
+template <typename T, typename Show>
+std::string joined(const std::vector<T> &items, Show show)
 {
     std::string s;
-    for (const std::string &n : names)
-        s += (s.empty() ? "" : ", ") + n;
+    for (const T &item : items)
+        s += (s.empty() ? "" : ", ") + show(item);
     return s;
+}
+
+std::string joined(const std::vector<std::string> &names)
+{
+    return joined(names, [](const std::string &name) { return name; });
+}
+
+// Our names go to the WINS servers only where this computer can defend them: a server that is asked for one of
+// them by another computer checks with a name query to UDP port 137 whether we still hold it, and only a name
+// service there answers it. Elsewhere the log says why they are not registered.
+void start_registrations(NetState &n)
+{
+    const ServiceConfig &cfg = n.cfg;
+    const std::string servers = joined(cfg.name_servers, endpoint_text);
+    std::string why;
+    if (!cfg.name_service)
+        why = "the name service is off (nameservice=no)";
+    else if (cfg.name_port != kNameServerPort)
+        why = "the name service answers on UDP port " + std::to_string(cfg.name_port) + " (nameport)";
+    else if (!n.names)
+        why = "the name service could not bind UDP port 137";
+    if (!why.empty()) {
+        log_line(cfg, "not registering %s with the WINS servers %s: %s, but a WINS server checks on UDP port 137 "
+                      "that a name is still held",
+                 joined(n.shared.names).c_str(), servers.c_str(), why.c_str());
+        return;
+    }
+    n.wins = udp_socket(cfg, 0, "WINS registration");
+    if (!n.wins)
+        return;
+    n.registrations = wins_names(n.shared.names, cfg.name_servers,
+                                 [&](const Endpoint &e) { return address_towards(cfg, e.ipv4); }, now_ms());
+    log_line(cfg, "registering %s with the WINS servers %s", joined(n.shared.names).c_str(), servers.c_str());
 }
 
 } // namespace
@@ -466,11 +519,8 @@ HANDLE net_start(ServiceShared &s, int &error)
     set_nonblocking(n->listener.get(), true);
     if (cfg.name_service)
         n->names = udp_socket(cfg, cfg.name_port, "name service");
-    if (!cfg.name_servers.empty()) {
-        n->wins = udp_socket(cfg, 0, "WINS registration");
-        n->registrations = wins_names(s.names, cfg.name_servers,
-                                      [&](const Endpoint &e) { return address_towards(cfg, e.ipv4); }, now_ms());
-    }
+    if (!cfg.name_servers.empty())
+        start_registrations(*n);
     log_line(cfg, "listening on %s:%u for %s%s", ip_text(cfg.address).c_str(), cfg.port, joined(s.names).c_str(),
              n->names ? " (name service on)" : "");
     HANDLE thread = CreateThread(nullptr, 0, net_thread, n.get(), 0, nullptr);

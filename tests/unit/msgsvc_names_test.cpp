@@ -308,13 +308,16 @@ TEST(msgsvcNameServer, BuildsKnownRequestsAndTheNegativeQueryAnswer)
 TEST(msgsvcNameServer, ParsesTheServersAnswers)
 {
     const std::string answer = " 00 00 00 01 00 00 00 00 20 \"FHEJEOFDENEBFEEFCACACACACACACAAD\" 00 00 20 00 01";
-    struct Case { const char *what; std::vector<uint8_t> packet; uint8_t opcode, rcode; uint32_t ttl; };
+    const std::string question = " 00 01 00 01 00 00 00 00 20 \"FHEJEOFDENEBFEEFCACACACACACACAAD\" 00 00 20 00 01";
+    struct Case { const char *what; std::vector<uint8_t> packet; uint8_t opcode, rcode; uint32_t ttl; bool named; };
     const Case cases[] = {  // as nmbd sends them
-        {"granted", hex("BE 8B AD 80" + answer + " 00 00 54 60 00 06 60 00 7F 00 00 02"), 5, 0, 21600},
-        {"released", hex("65 74 B4 00" + answer + " 00 00 00 00 00 06 60 00 7F 00 00 02"), 6, 0, 0},
-        {"refused", hex("00 01 AD 86" + answer + " 00 00 00 00 00 06 60 00 7F 00 00 02"), 5, 6, 0},
-        {"wait", hex("00 02 BC 00" + answer + " 00 00 00 0F 00 02 29 00"), 7, 0, 15},
-        {"header only", hex("00 03 C5 80 00 00 00 00 00 00 00 00"), 8, 0, 0},
+        {"granted", hex("BE 8B AD 80" + answer + " 00 00 54 60 00 06 60 00 7F 00 00 02"), 5, 0, 21600, true},
+        {"released", hex("65 74 B4 00" + answer + " 00 00 00 00 00 06 60 00 7F 00 00 02"), 6, 0, 0, true},
+        {"refused", hex("00 01 AD 86" + answer + " 00 00 00 00 00 06 60 00 7F 00 00 02"), 5, 6, 0, true},
+        {"wait", hex("00 02 BC 00" + answer + " 00 00 00 0F 00 02 29 00"), 7, 0, 15, true},
+        {"header only", hex("00 03 C5 80 00 00 00 00 00 00 00 00"), 8, 0, 0, false},
+        {"answer pointing at the question", hex("00 04 AD 80" + question + " C0 0C 00 20 00 01 00 00 00 3C"), 5, 0, 60,
+         true},
     };
     for (const Case &c : cases) {
         const auto r = parse_name_service_reply(c.packet);
@@ -322,6 +325,7 @@ TEST(msgsvcNameServer, ParsesTheServersAnswers)
         EXPECT_EQ(r->opcode, c.opcode) << c.what;
         EXPECT_EQ(r->rcode, c.rcode) << c.what;
         EXPECT_EQ(r->ttl, c.ttl) << c.what;
+        EXPECT_EQ(r->name, c.named ? std::optional<NetbiosName>(NetbiosName{"WINSMATE", 3}) : std::nullopt) << c.what;
     }
     EXPECT_FALSE(parse_name_service_reply(build_name_request(NameOp::Register, 1, {"A", 3}, 1, {})));  // a request
     EXPECT_FALSE(parse_name_service_reply(hex("00 01 85 00 00 00 00 00 00 00 00 00")));  // a query answer
