@@ -273,10 +273,31 @@ bool send_bytes(SOCKET s, const std::vector<uint8_t> &bytes, ULONGLONG until)
     return true;
 }
 
-// A connected socket to ip's session port, or INVALID_SOCKET. A refusal that comes at once is tried once more
-// (a clash of local ports); a silent peer is waited for once, at most one step of the clock.
-SOCKET connect_to(const ServiceConfig &cfg, const SendClock &clock, uint32_t ip)
+enum class Connect : uint8_t { Connected, Refused, Silent };
+
+// Waits until a non-blocking connect on s ends, at most ms: Windows reports a connection that failed in the
+// except set, not as writable.
+Connect connect_result(SOCKET s, unsigned ms)
 {
+    switch (socket_readiness(s, true, ms)) {
+    case Readiness::TimedOut:
+        return Connect::Silent;
+    case Readiness::Failed:
+        return Connect::Refused;
+    case Readiness::Ready:
+        break;
+    }
+    int err = 0, len = sizeof err;
+    if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&err), &len) != 0 || err != 0)
+        return Connect::Refused;
+    return Connect::Connected;
+}
+
+// A connected socket to ip's session port, or INVALID_SOCKET with why set. A refusal is tried once more (a clash
+// of local ports refuses too); a silent peer is waited for once, at most one step of the clock.
+SOCKET connect_to(const ServiceConfig &cfg, const SendClock &clock, uint32_t ip, const char *&why)
+{
+    why = "cannot open a socket";
     for (int attempt = 0; attempt < 2; ++attempt) {
         SOCKET s = open_socket(cfg, SOCK_STREAM);
         if (s == INVALID_SOCKET)
@@ -284,14 +305,16 @@ SOCKET connect_to(const ServiceConfig &cfg, const SendClock &clock, uint32_t ip)
         set_nonblocking(s, true);
         sockaddr_in addr = make_sockaddr(ip, cfg.port);
         connect(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-        int err = 0, len = sizeof err;
         const ULONGLONG now = GetTickCount64();
-        const bool ready = wait_socket(s, true, ms_left(now, step_end(clock, now)));
-        if (ready && getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&err), &len) == 0 && err == 0)
+        const Connect result = connect_result(s, ms_left(now, step_end(clock, now)));
+        if (result == Connect::Connected)
             return s;
         closesocket(s);
-        if (!ready)
+        if (result == Connect::Silent) {
+            why = "no answer to the connection in time";
             break;
+        }
+        why = attempt == 0 ? "connection refused" : "connection refused twice";
     }
     return INVALID_SOCKET;
 }
@@ -301,11 +324,9 @@ SOCKET connect_to(const ServiceConfig &cfg, const SendClock &clock, uint32_t ip)
 DWORD deliver(const ServiceConfig &cfg, const SendClock &clock, uint32_t ip, const std::string &to,
               const std::string &from, const std::string &text, const char *&why)
 {
-    SOCKET s = connect_to(cfg, clock, ip);
-    if (s == INVALID_SOCKET) {
-        why = "cannot connect";
+    SOCKET s = connect_to(cfg, clock, ip, why);
+    if (s == INVALID_SOCKET)
         return kNetworkError;
-    }
     SendOptions o;
     o.session_request = cfg.port != 445;
     o.lead_byte = oem_lead_byte;

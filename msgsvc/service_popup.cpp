@@ -55,27 +55,38 @@ struct PopupInit {
     const std::string *text;
 };
 
+// Sizes the popup to its text, at most 420 pixels wide with long words broken (as the static draws them, with
+// SS_EDITCONTROL) and at most 480 high, and keeps it, OK button included, within the work area.
 void layout_popup(const PopupSide &side, HWND dlg, HWND ok, HWND text)
 {
+    RECT work;
+    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0))
+        SetRect(&work, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrA(dlg, GWL_STYLE));
+    const DWORD ex_style = static_cast<DWORD>(GetWindowLongPtrA(dlg, GWL_EXSTYLE));
+    RECT frame = {0, 0, 24, 60};  // the margins around the text and the button's row
+    AdjustWindowRectEx(&frame, style, FALSE, ex_style);
+    const int extra_w = frame.right - frame.left, extra_h = frame.bottom - frame.top;
+    const int max_w = std::max(80, std::min<int>(420, work.right - work.left - extra_w));
+    const int max_h = std::max(16, std::min<int>(480, work.bottom - work.top - extra_h));
+
     HDC dc = GetDC(text);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(text, WM_GETFONT, 0, 0)));
-    RECT r = {0, 0, 420, 0};
+    RECT r = {0, 0, max_w, 0};
     const int len = GetWindowTextLengthA(text);
     std::string s(static_cast<std::size_t>(len) + 1, '\0');
     GetWindowTextA(text, &s[0], len + 1);
-    DrawTextA(dc, s.c_str(), len, &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+    DrawTextA(dc, s.c_str(), len, &r, DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS);
     SelectObject(dc, old);
     ReleaseDC(text, dc);
-    const int w = r.right < 200 ? 200 : r.right;
-    const int h = r.bottom > 480 ? 480 : r.bottom;
+    const int w = std::min(max_w, std::max<int>(std::min(200, max_w), r.right));
+    const int h = std::min<int>(max_h, r.bottom);
     MoveWindow(text, 12, 12, w, h, FALSE);
     MoveWindow(ok, 12 + (w - 80) / 2, 24 + h, 80, 24, FALSE);
-    RECT frame = {0, 0, w + 24, h + 60};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(dlg, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongPtrA(dlg, GWL_EXSTYLE)));
     const int offset = static_cast<int>(side.shown % 12) * 24;
-    SetWindowPos(dlg, HWND_TOP, 60 + offset, 40 + offset, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOACTIVATE);
+    const int x = std::max<int>(work.left, std::min<int>(work.left + 60 + offset, work.right - (w + extra_w)));
+    const int y = std::max<int>(work.top, std::min<int>(work.top + 40 + offset, work.bottom - (h + extra_h)));
+    SetWindowPos(dlg, HWND_TOP, x, y, w + extra_w, h + extra_h, SWP_NOACTIVATE);
 }
 
 void on_popup_init(HWND dlg, const PopupInit &init)
@@ -88,8 +99,9 @@ void on_popup_init(HWND dlg, const PopupInit &init)
     // The order of creation is the order of the children: the OK button first, the text second.
     HWND ok = CreateWindowExA(0, "Button", "OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 0, 80, 24,
                               dlg, reinterpret_cast<HMENU>(IDOK), inst, nullptr);
-    HWND text = CreateWindowExA(0, "Static", init.text->c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0,
-                                200, 40, dlg, reinterpret_cast<HMENU>(0xFFFF), inst, nullptr);
+    HWND text = CreateWindowExA(0, "Static", init.text->c_str(),
+                                WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, 0, 0, 200, 40, dlg,
+                                reinterpret_cast<HMENU>(0xFFFF), inst, nullptr);
     SendMessageA(ok, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SendMessageA(text, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     layout_popup(*init.side, dlg, ok, text);

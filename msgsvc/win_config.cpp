@@ -202,7 +202,7 @@ void set_nonblocking(SOCKET s, bool on)
     ioctlsocket(s, FIONBIO, &v);
 }
 
-bool wait_socket(SOCKET s, bool write, unsigned ms)
+Readiness socket_readiness(SOCKET s, bool write, unsigned ms)
 {
     fd_set set, err;
     FD_ZERO(&set);
@@ -213,7 +213,11 @@ bool wait_socket(SOCKET s, bool write, unsigned ms)
     tv.tv_sec = static_cast<long>(ms / 1000);
     tv.tv_usec = static_cast<long>((ms % 1000) * 1000);
     const int r = select(0, write ? nullptr : &set, write ? &set : nullptr, &err, &tv);
-    return r > 0 && FD_ISSET(s, &set);
+    if (r > 0 && FD_ISSET(s, &set))
+        return Readiness::Ready;
+    return r > 0 && FD_ISSET(s, &err) ? Readiness::Failed : Readiness::TimedOut;
 }
+
+bool wait_socket(SOCKET s, bool write, unsigned ms) { return socket_readiness(s, write, ms) == Readiness::Ready; }
 
 } // namespace msgsvc

@@ -49,7 +49,11 @@ std::string oem_to_ansi(const std::string &s);
 
 sockaddr_in make_sockaddr(uint32_t ipv4, uint16_t port);
 void set_nonblocking(SOCKET s, bool on);
-// Waits until s is readable (or writable) for at most ms; true when it is.
+// Waits at most ms until s is readable (or writable). Failed: select put it in the except set, as Windows
+// does with a connect that failed.
+enum class Readiness : uint8_t { Ready, Failed, TimedOut };
+Readiness socket_readiness(SOCKET s, bool write, unsigned ms);
+// The same; true when s is ready.
 bool wait_socket(SOCKET s, bool write, unsigned ms);
 
 } // namespace msgsvc
