@@ -116,7 +116,6 @@ struct Key {
     std::string (*set)(ServiceConfig &c, std::string_view value);
 };
 
-// Name servers given without a port use the name port, which may come later in the file: 0 until then.
 const Key kKeys[] = {
     {"service", "address",
      [](ServiceConfig &c, std::string_view v) -> std::string {
@@ -164,7 +163,7 @@ const Key kKeys[] = {
          for (std::string_view item : split_list(v)) {
              const std::size_t colon = item.find(':');
              const auto ip = parse_ipv4(item.substr(0, colon));
-             Endpoint e{ip.value_or(0), 0};
+             Endpoint e{ip.value_or(0), kNameServerPort};
              if (!ip || (colon != std::string_view::npos && !port(item.substr(colon + 1), e.port).empty()))
                  return "\"" + std::string(item) + "\" is not A.B.C.D or A.B.C.D:PORT";
              servers.push_back(e);
@@ -265,9 +264,6 @@ std::vector<std::string> parse_config(std::string_view text, ServiceConfig &c)
         if (!why.empty())
             errors.push_back(at + std::string(kKeys[k].name) + "=" + shown(value) + ": " + why);
     }
-    for (Endpoint &e : c.name_servers)
-        if (e.port == 0)
-            e.port = c.name_port;
     // A configuration written for a long per-step timeout keeps working: the whole send gets at least that.
     c.deadline_ms = std::max(c.deadline_ms, c.timeout_ms);
     return errors;

@@ -18,6 +18,10 @@ struct Endpoint {
     uint16_t port = 0;
 };
 
+// The port of a name (WINS) server given without one: where every name server listens. Never our own name port,
+// which may be another one on this computer only.
+constexpr uint16_t kNameServerPort = 137;
+
 // The largest msgsvc.ini read; a longer file is refused rather than read in part.
 constexpr std::size_t kMaxConfigText = 65536;
 
@@ -46,7 +50,8 @@ struct ServiceConfig {
 
     // [resolve]
     std::string lmhosts_path;
-    std::vector<Endpoint> name_servers;  // also the WINS servers the service registers its names with
+    std::vector<Endpoint> name_servers;  // also the WINS servers the service registers its names with; port 137
+                                         // unless given
     bool broadcast = true;
     bool dns = true;
     unsigned timeout_ms = 3000;  // the longest any one network wait of a send may take

@@ -78,7 +78,7 @@ bool parse_name_token(std::string_view token, LmhostsEntry &e)
             e.suffix = static_cast<uint8_t>(raw.back());
             raw.pop_back();
         }
-        e.name = canonical_name(raw);
+        e.name = canonical_name(raw, ascii_name_case());
         return raw.size() <= kNameBytes && valid_name(e.name);
     }
     const std::size_t hash = token.find('#');
@@ -90,7 +90,7 @@ bool parse_name_token(std::string_view token, LmhostsEntry &e)
     }
     if (!valid_name(token))
         return false;
-    e.name = canonical_name(token);
+    e.name = canonical_name(token, ascii_name_case());
     return true;
 }
 
@@ -163,11 +163,11 @@ std::vector<LmhostsEntry> parse_lmhosts(std::string_view text)
 }
 
 std::optional<uint32_t> lmhosts_lookup(const std::vector<LmhostsEntry> &entries, std::string_view name,
-                                       uint8_t suffix)
+                                       uint8_t suffix, const NameCase &by)
 {
-    const std::string want = canonical_name(name);
+    const std::string want = canonical_name(name, by);
     for (const LmhostsEntry &e : entries)
-        if (e.name == want && (!e.suffix || *e.suffix == suffix))
+        if (canonical_name(e.name, by) == want && (!e.suffix || *e.suffix == suffix))
             return e.ipv4;
     return std::nullopt;
 }

@@ -2,6 +2,8 @@
 #ifndef TOLVIK_MSGSVC_LMHOSTS_H
 #define TOLVIK_MSGSVC_LMHOSTS_H
 
+#include "msgsvc/nbname.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -12,7 +14,7 @@ namespace msgsvc {
 
 struct LmhostsEntry {
     uint32_t ipv4 = 0;              // host order
-    std::string name;               // canonical form (upper-case, no padding), 1..15 bytes
+    std::string name;               // ASCII letters upper-cased, no padding, 1..15 bytes
     std::optional<uint8_t> suffix;  // set only by "NAME#XX" or a quoted 16-byte name; unset matches every suffix
     bool preload = false;           // #PRE was given
 };
@@ -26,9 +28,10 @@ std::optional<uint32_t> parse_ipv4(std::string_view text);
 // line that does not fit the form. CR LF and LF line ends are accepted.
 std::vector<LmhostsEntry> parse_lmhosts(std::string_view text);
 
-// Address of the first entry for name<suffix>, names compared case-insensitively.
+// Address of the first entry for name<suffix>, names compared as NetBIOS names are (same_name, upper-cased by
+// `by`).
 std::optional<uint32_t> lmhosts_lookup(const std::vector<LmhostsEntry> &entries, std::string_view name,
-                                       uint8_t suffix);
+                                       uint8_t suffix, const NameCase &by);
 
 } // namespace msgsvc
 

@@ -49,16 +49,42 @@ std::optional<NetbiosName> decode_name(ByteView in)
     return out;
 }
 
-std::string canonical_name(std::string_view name)
+const NameCase &ascii_name_case()
 {
-    std::string out(name.substr(0, kNameBytes));
-    for (char &c : out)
-        c = ascii_upper(c);
+    static const NameCase ascii = [] {
+        NameCase c;
+        for (std::size_t b = 0; b < 256; ++b)
+            c.upper[b] = static_cast<uint8_t>(ascii_upper(static_cast<char>(b)));
+        return c;
+    }();
+    return ascii;
+}
+
+std::string canonical_name(std::string_view name, const NameCase &by)
+{
+    std::string out;
+    for (std::size_t i = 0; i < name.size();) {
+        const auto b = static_cast<uint8_t>(name[i]);
+        if (by.lead[b]) {
+            if (i + 2 > kNameBytes)
+                break;
+            out += name.substr(i, 2);
+            i += 2;
+        } else {
+            if (i + 1 > kNameBytes)
+                break;
+            out += static_cast<char>(by.upper[b]);
+            ++i;
+        }
+    }
     while (!out.empty() && out.back() == ' ')
         out.pop_back();
     return out;
 }
 
-bool same_name(std::string_view a, std::string_view b) { return canonical_name(a) == canonical_name(b); }
+bool same_name(std::string_view a, std::string_view b, const NameCase &by)
+{
+    return canonical_name(a, by) == canonical_name(b, by);
+}
 
 } // namespace msgsvc

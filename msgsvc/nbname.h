@@ -28,8 +28,8 @@ struct NetbiosName {
 };
 bool operator==(const NetbiosName &a, const NetbiosName &b);
 
-// Encodes name<suffix>. ASCII letters are upper-cased (the caller upper-cases other letters before the OEM
-// conversion), the name is cut to 15 bytes and padded with spaces; the lone wildcard "*" is padded with NULs.
+// Encodes name<suffix>. ASCII letters are upper-cased (other letters are the caller's: canonical_name), the name
+// is cut to 15 bytes and padded with spaces; the lone wildcard "*" is padded with NULs.
 EncodedName encode_name(std::string_view name, uint8_t suffix);
 
 // Decodes the encoded name at the start of in (extra bytes after the 34 are not looked at). Fails on fewer than
@@ -37,11 +37,24 @@ EncodedName encode_name(std::string_view name, uint8_t suffix);
 // (spaces and NULs) is removed from the returned name.
 std::optional<NetbiosName> decode_name(ByteView in);
 
-// The form in which names are compared: ASCII upper-cased, cut to 15 bytes, trailing spaces removed.
-std::string canonical_name(std::string_view name);
+// How names are upper-cased in the OEM code page they travel in, the way Windows does it: the name is upper-cased
+// in Unicode, then converted to that code page. upper[b] is what that makes of the one-byte character b; lead[b]
+// marks the lead bytes of double-byte characters, which are kept as they are together with the byte after them.
+// The Win32 edge builds it from the system's OEM code page (oem_name_case in win_config.h).
+struct NameCase {
+    std::array<uint8_t, 256> upper{};
+    std::array<bool, 256> lead{};
+};
 
-// Whether two names denote the same NetBIOS name (case-insensitive, longer names compared by their first 15 bytes).
-bool same_name(std::string_view a, std::string_view b);
+// The case of a code page that is not known: only the ASCII letters a to z have capitals.
+const NameCase &ascii_name_case();
+
+// The one form in which names are compared, shown and registered: cut to 15 bytes (never inside a double-byte
+// character), upper-cased by `by`, trailing spaces removed. The service and the sender both go through it.
+std::string canonical_name(std::string_view name, const NameCase &by);
+
+// Whether two names denote the same NetBIOS name: equal canonical forms.
+bool same_name(std::string_view a, std::string_view b, const NameCase &by);
 
 } // namespace msgsvc
 

@@ -183,9 +183,19 @@ std::optional<NameServiceReply> parse_name_service_reply(ByteView packet)
     std::size_t pos = kHeaderSize + (c.qd == 1 ? kEncodedNameSize + 4 : 0);
     if (c.an == 0 || c.qd > 1 || packet.size < pos + 2)
         return r;
-    pos += packet[pos] == 0xC0 ? 2 : kEncodedNameSize;
-    if (packet.size >= pos + 8)
+    std::optional<NetbiosName> name;
+    if (packet[pos] == 0xC0 && packet[pos + 1] == kHeaderSize) {
+        if (c.qd == 1)
+            name = decode_name(packet.sub(kHeaderSize));
+        pos += 2;
+    } else {
+        name = decode_name(packet.sub(pos));
+        pos += kEncodedNameSize;
+    }
+    if (packet.size >= pos + 8) {
         r.ttl = get_be32(packet.data + pos + 4);
+        r.name = name;
+    }
     return r;
 }
 

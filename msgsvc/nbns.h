@@ -89,10 +89,11 @@ struct NameServiceReply {
     uint8_t opcode = 0;  // 5..9 (servers answer a refresh with opcode 5, 8 or 9)
     uint8_t rcode = 0;   // 0: granted (or released); else refused
     uint32_t ttl = 0;    // granted seconds; for a WACK the seconds to wait; 0 when the answer has no record
+    std::optional<NetbiosName> name;  // the name the answer is about; unset when it names none
 };
 
-// Accepts the answer to a registration, refresh or release (response bit set, opcode 5 to 9). The TTL is read
-// from the first answer record when there is one with a whole or pointer name.
+// Accepts the answer to a registration, refresh or release (response bit set, opcode 5 to 9). The name and TTL
+// are read from the first answer record when there is one with a whole name or a pointer to the question's.
 std::optional<NameServiceReply> parse_name_service_reply(ByteView packet);
 
 } // namespace msgsvc

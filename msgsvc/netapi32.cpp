@@ -52,13 +52,14 @@ std::optional<std::string> wide_to_oem(const wchar_t *w, std::size_t n)
     return out;
 }
 
-// A name as it goes on the wire: upper-cased in Unicode, then in the OEM code page.
-std::optional<std::string> wire_name(const wchar_t *name)
+// A recipient's name as it goes on the wire: in the OEM code page, in the form in which the service compares
+// names (canonical_name: upper-cased as Windows does, at most 15 bytes).
+std::optional<std::string> wire_name(const wchar_t *name, const NameCase &by)
 {
-    std::wstring w(name);
-    if (!w.empty())
-        CharUpperBuffW(&w[0], static_cast<DWORD>(w.size()));
-    return wide_to_oem(w.c_str(), w.size());
+    const auto oem = wide_to_oem(name, std::wcslen(name));
+    if (!oem)
+        return std::nullopt;
+    return canonical_name(*oem, by);
 }
 
 bool oem_lead_byte(uint8_t b) { return IsDBCSLeadByteEx(CP_OEMCP, b) != 0; }
@@ -100,7 +101,8 @@ SOCKET open_socket(const ServiceConfig &cfg, int type)
     return s;
 }
 
-std::optional<uint32_t> from_lmhosts(const ServiceConfig &cfg, const std::string &name)
+// The LMHOSTS file is text in the ANSI code page (as Notepad writes it); its names are compared in the OEM one.
+std::optional<uint32_t> from_lmhosts(const ServiceConfig &cfg, const std::string &name, const NameCase &by)
 {
     if (cfg.lmhosts_path.empty())
         return std::nullopt;
@@ -115,7 +117,7 @@ std::optional<uint32_t> from_lmhosts(const ServiceConfig &cfg, const std::string
     if (!ok)
         return std::nullopt;
     text.resize(got);
-    const auto ip = lmhosts_lookup(parse_lmhosts(text), name, kSuffixMessenger);
+    const auto ip = lmhosts_lookup(parse_lmhosts(ansi_to_oem(text)), name, kSuffixMessenger, by);
     return ip && usable_address(*ip, true) ? ip : std::nullopt;
 }
 
@@ -223,9 +225,9 @@ std::optional<uint32_t> from_dns(const std::string &name, ULONGLONG until)
 }
 
 std::optional<uint32_t> resolve(const ServiceConfig &cfg, const SendClock &clock, const std::string &name,
-                                const char *&how)
+                                const NameCase &by, const char *&how)
 {
-    if (auto ip = from_lmhosts(cfg, name)) {
+    if (auto ip = from_lmhosts(cfg, name, by)) {
         how = "lmhosts";
         return ip;
     }
@@ -271,10 +273,31 @@ bool send_bytes(SOCKET s, const std::vector<uint8_t> &bytes, ULONGLONG until)
     return true;
 }
 
-// A connected socket to ip's session port, or INVALID_SOCKET. A refusal that comes at once is tried once more
-// (a clash of local ports); a silent peer is waited for once, at most one step of the clock.
-SOCKET connect_to(const ServiceConfig &cfg, const SendClock &clock, uint32_t ip)
+enum class Connect : uint8_t { Connected, Refused, Silent };
+
+// Waits until a non-blocking connect on s ends, at most ms: Windows reports a connection that failed in the
+// except set, not as writable.
+Connect connect_result(SOCKET s, unsigned ms)
 {
+    switch (socket_readiness(s, true, ms)) {
+    case Readiness::TimedOut:
+        return Connect::Silent;
+    case Readiness::Failed:
+        return Connect::Refused;
+    case Readiness::Ready:
+        break;
+    }
+    int err = 0, len = sizeof err;
+    if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&err), &len) != 0 || err != 0)
+        return Connect::Refused;
+    return Connect::Connected;
+}
+
+// A connected socket to ip's session port, or INVALID_SOCKET with why set. A refusal is tried once more (a clash
+// of local ports refuses too); a silent peer is waited for once, at most one step of the clock.
+SOCKET connect_to(const ServiceConfig &cfg, const SendClock &clock, uint32_t ip, const char *&why)
+{
+    why = "cannot open a socket";
     for (int attempt = 0; attempt < 2; ++attempt) {
         SOCKET s = open_socket(cfg, SOCK_STREAM);
         if (s == INVALID_SOCKET)
@@ -282,14 +305,16 @@ SOCKET connect_to(const ServiceConfig &cfg, const SendClock &clock, uint32_t ip)
         set_nonblocking(s, true);
         sockaddr_in addr = make_sockaddr(ip, cfg.port);
         connect(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-        int err = 0, len = sizeof err;
         const ULONGLONG now = GetTickCount64();
-        const bool ready = wait_socket(s, true, ms_left(now, step_end(clock, now)));
-        if (ready && getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&err), &len) == 0 && err == 0)
+        const Connect result = connect_result(s, ms_left(now, step_end(clock, now)));
+        if (result == Connect::Connected)
             return s;
         closesocket(s);
-        if (!ready)
+        if (result == Connect::Silent) {
+            why = "no answer to the connection in time";
             break;
+        }
+        why = attempt == 0 ? "connection refused" : "connection refused twice";
     }
     return INVALID_SOCKET;
 }
@@ -299,11 +324,9 @@ SOCKET connect_to(const ServiceConfig &cfg, const SendClock &clock, uint32_t ip)
 DWORD deliver(const ServiceConfig &cfg, const SendClock &clock, uint32_t ip, const std::string &to,
               const std::string &from, const std::string &text, const char *&why)
 {
-    SOCKET s = connect_to(cfg, clock, ip);
-    if (s == INVALID_SOCKET) {
-        why = "cannot connect";
+    SOCKET s = connect_to(cfg, clock, ip, why);
+    if (s == INVALID_SOCKET)
         return kNetworkError;
-    }
     SendOptions o;
     o.session_request = cfg.port != 445;
     o.lead_byte = oem_lead_byte;
@@ -364,7 +387,8 @@ DWORD send_message(const wchar_t *server, const wchar_t *msgname, const wchar_t 
         return kNotSupported;
     const ServiceConfig cfg = load_config(module_dir(g_module) + "msgsvc.ini");
     const SendClock clock{GetTickCount64() + cfg.deadline_ms, cfg.timeout_ms};
-    const auto to = wire_name(msgname);
+    static const NameCase name_case = oem_name_case();  // the OEM code page is the process's for its life
+    const auto to = wire_name(msgname, name_case);
     // A sending name the caller gives goes out whole or not at all; our own is cut the way its NetBIOS name
     // is, which is the name a reply reaches.
     std::string from = cfg.user.empty() ? cfg.computer : cfg.user;
@@ -382,7 +406,7 @@ DWORD send_message(const wchar_t *server, const wchar_t *msgname, const wchar_t 
     if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0)
         return kNetworkError;
     const char *how = "";
-    const auto ip = resolve(cfg, clock, *to, how);
+    const auto ip = resolve(cfg, clock, *to, name_case, how);
     DWORD status = kNameNotFound;
     const char *why = "name not found";
     if (ip)

@@ -144,6 +144,44 @@ void source_release(SourceCounts &s, uint32_t source)
         s.open.erase(it);
 }
 
+unsigned popup_share(unsigned room) { return room < 4 ? 1u : (room + 3) / 4; }
+
+PopupRoom make_popup_room(unsigned room)
+{
+    PopupRoom r;
+    r.room = room;
+    r.sources.limit = popup_share(room);
+    return r;
+}
+
+RoomVerdict popup_take(PopupRoom &r, uint32_t source)
+{
+    if (r.open >= r.room)
+        return RoomVerdict::Full;
+    if (!source_take(r.sources, source))
+        return RoomVerdict::ShareUsed;
+    ++r.open;
+    return RoomVerdict::Taken;
+}
+
+void popup_release(PopupRoom &r, uint32_t source)
+{
+    if (r.sources.open.count(source)) {
+        source_release(r.sources, source);
+        --r.open;
+    }
+}
+
+std::optional<std::size_t> connection_to_replace(const std::vector<uint64_t> &progress, uint64_t now_ms,
+                                                 uint64_t min_idle_ms)
+{
+    std::optional<std::size_t> pick;
+    for (std::size_t i = 0; i < progress.size(); ++i)
+        if (progress[i] <= now_ms && now_ms - progress[i] >= min_idle_ms && (!pick || progress[i] < progress[*pick]))
+            pick = i;
+    return pick;
+}
+
 bool valid_message_name(std::string_view name)
 {
     name = without_padding(name);
@@ -155,12 +193,12 @@ bool valid_message_name(std::string_view name)
     return true;
 }
 
-bool is_our_name(const std::vector<std::string> &names, std::string_view name)
+bool is_our_name(const std::vector<std::string> &names, std::string_view name, const NameCase &by)
 {
     if (!valid_message_name(name))
         return false;
     for (const std::string &n : names)
-        if (!n.empty() && same_name(n, without_padding(name)))
+        if (!n.empty() && same_name(n, without_padding(name), by))
             return true;
     return false;
 }

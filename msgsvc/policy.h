@@ -55,12 +55,40 @@ struct SourceCounts {
 bool source_take(SourceCounts &s, uint32_t source);
 void source_release(SourceCounts &s, uint32_t source);
 
+// The popups open at once: at most `room`, and from one source address at most its share of them
+// (popup_share), so that one sender cannot take the room from the others.
+struct PopupRoom {
+    unsigned room = 64;
+    unsigned open = 0;
+    SourceCounts sources;  // limit: popup_share(room)
+};
+// A quarter of the room, at least one.
+unsigned popup_share(unsigned room);
+PopupRoom make_popup_room(unsigned room);
+
+enum class RoomVerdict : uint8_t {
+    Taken,      // counted: the popup may be shown
+    Full,       // every place is taken
+    ShareUsed,  // the source already has its share open
+};
+RoomVerdict popup_take(PopupRoom &r, uint32_t source);
+// A popup of source has closed (or could not be shown).
+void popup_release(PopupRoom &r, uint32_t source);
+
+// Which open connection gives its place to a new one when the table is full: the one that has done least for
+// longest, that is whose last step of a message (or, before any, its opening) is the oldest - provided that
+// was at least min_idle_ms ago, so that a message under way is never cut off for a newcomer. progress holds
+// those times (ms), one per connection; nullopt when none qualifies.
+std::optional<std::size_t> connection_to_replace(const std::vector<uint64_t> &progress, uint64_t now_ms,
+                                                 uint64_t min_idle_ms);
+
 // Whether a From or To name is acceptable whole: after trailing padding (spaces, NULs) 1 to 15 bytes, none of
 // them a control character.
 bool valid_message_name(std::string_view name);
 
-// Whether name is one of ours: a valid name (see above) equal to one of them, case-insensitively.
-bool is_our_name(const std::vector<std::string> &names, std::string_view name);
+// Whether name is one of ours: a valid name (see above) equal to one of them as NetBIOS names are compared
+// (same_name, upper-cased by `by`).
+bool is_our_name(const std::vector<std::string> &names, std::string_view name, const NameCase &by);
 
 // Two upper-case hex digits.
 std::string hex_byte(uint8_t b);

@@ -60,7 +60,9 @@ AssemblerStep on_start(MessageAssembler &a, const SmbPacket &p)
     a.group = a.next_group++;
     std::vector<uint8_t> words;
     put_le16(words, a.group);
-    return reply(p.header, build_success_reply(p.header, words));
+    AssemblerStep s = reply(p.header, build_success_reply(p.header, words));
+    s.progress = true;
+    return s;
 }
 
 AssemblerStep on_text(MessageAssembler &a, const SmbPacket &p)
@@ -73,7 +75,9 @@ AssemblerStep on_text(MessageAssembler &a, const SmbPacket &p)
     if (m.text.size() > a.limits.max_text - a.text.size())
         return refuse(a, p.header, kErrSrv, kErrSrvNoRoom);
     a.text += m.text;
-    return reply(p.header, build_success_reply(p.header));
+    AssemblerStep s = reply(p.header, build_success_reply(p.header));
+    s.progress = true;
+    return s;
 }
 
 AssemblerStep on_end(MessageAssembler &a, const SmbPacket &p)
@@ -99,18 +103,24 @@ AssemblerStep on_negotiate(MessageAssembler &a, const SmbPacket &p)
 
 void emit(ReceiverOutput &out, ByteView bytes) { put_bytes(out.send, bytes); }
 
+bool ours(const ReceiverPolicy &p, std::string_view name)
+{
+    return is_our_name(*p.names, name, p.name_case ? *p.name_case : ascii_name_case());
+}
+
 bool called_ours(const ReceiverPolicy &p, const NetbiosName &called)
 {
-    return !p.names || (called.suffix == kSuffixMessenger && is_our_name(*p.names, called.name));
+    return !p.names || (called.suffix == kSuffixMessenger && ours(p, called.name));
 }
 
 // Replies to a complete message as the policy decides; false when the connection is to be closed.
 bool on_message(ReceiverConn &c, AssemblerStep &s, ReceiverOutput &out, const ReceiverPolicy &p)
 {
-    if (p.names && !is_our_name(*p.names, s.message->to)) {
+    if (p.names && !ours(p, s.message->to)) {
         out.refused = "message for \"" + s.message->to + "\": not one of our names";
         return false;
     }
+    out.progress = true;
     switch (p.admit ? p.admit(*s.message) : Verdict::Deliver) {
     case Verdict::Deliver:
         emit(out, build_session_message(s.reply));
@@ -154,6 +164,7 @@ bool on_frame(ReceiverConn &c, const SessionFrame &f, ReceiverOutput &out, const
             return false;
         if (s.message)
             return on_message(c, s, out, p);
+        out.progress = out.progress || s.progress;
         emit(out, build_session_message(s.reply));
         return true;
     }

@@ -47,6 +47,7 @@ struct AssemblerStep {
     std::optional<ReceivedMessage> message;  // set when a message is complete; reply is then a success
     SmbHeader request;                       // the header of the packet answered
     bool close = false;                      // the packet cannot be answered: drop the connection
+    bool progress = false;                   // a message was started or continued (success reply)
 };
 
 MessageAssembler make_assembler(const ReceiverLimits &limits = {});
@@ -87,6 +88,8 @@ struct ReceiverPolicy {
     const std::vector<std::string> *names = nullptr;
     // Asked for every complete message to one of our names; empty: Deliver.
     std::function<Verdict(const ReceivedMessage &)> admit;
+    // How names are upper-cased when they are compared with ours; nullptr: ASCII letters only.
+    const NameCase *name_case = nullptr;
 };
 
 struct ReceiverOutput {
@@ -94,6 +97,7 @@ struct ReceiverOutput {
     std::vector<ReceivedMessage> messages;  // delivered messages, in order
     bool close = false;                     // write `send`, then close the connection
     std::string refused;                    // what a refusal for a name not ours was, for the log; else empty
+    bool progress = false;                  // a message was started, continued or decided: more than keepalives
 };
 
 // Feeds bytes read from the connection. A session request is optional (plain TCP senders skip it); every

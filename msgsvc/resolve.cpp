@@ -28,7 +28,7 @@ Answer judge_answer(const NameAsked &asked, ByteView packet, uint32_t from_ip, u
     const Answer nothing{asked.broadcast ? AnswerKind::Ignore : AnswerKind::Negative, 0};
     if (r->rcode != 0)
         return nothing;
-    if (r->name.suffix != asked.name.suffix || !same_name(r->name.name, asked.name.name))
+    if (r->name.suffix != asked.name.suffix || !same_name(r->name.name, asked.name.name, ascii_name_case()))
         return {};
     for (const NbAddress &a : r->addresses)
         if (!(a.nb_flags & kNbFlagGroup) && usable_address(a.ipv4, is_loopback(from_ip)))

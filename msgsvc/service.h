@@ -4,6 +4,7 @@
 #ifndef TOLVIK_MSGSVC_SERVICE_H
 #define TOLVIK_MSGSVC_SERVICE_H
 
+#include "msgsvc/policy.h"
 #include "msgsvc/win_config.h"
 
 #include <string>
@@ -11,12 +12,12 @@
 
 namespace msgsvc {
 
-// Set up by WinMain before the network thread starts; read-only afterwards, but for `popups`.
+// Set up by WinMain before the network thread starts; read-only afterwards.
 struct ServiceShared {
     ServiceConfig cfg;
-    std::vector<std::string> names;  // cfg.names()
+    std::vector<std::string> names;  // cfg.names() in their canonical form (canonical_name)
+    NameCase name_case;              // how the OEM code page upper-cases names (oem_name_case)
     HWND window = nullptr;           // the popup side's message-only window
-    volatile LONG popups = 0;        // popups open or on their way to the screen (Interlocked)
     HANDLE stop = nullptr;           // manual-reset event: set when the service is to end
 };
 
@@ -25,15 +26,15 @@ struct ServiceShared {
 // The running service's window in this Windows session (what --stop closes); nullptr when none runs.
 HWND popups_find_running();
 
-// Creates the message-only window (s.window); false when it cannot.
+// Creates the message-only window (s.window) with room for s.cfg.popups popups; false when it cannot.
 bool popups_open(ServiceShared &s, HINSTANCE inst);
 
-// Any thread: hands a popup's text to the user-interface thread. The caller has counted it in s.popups;
-// false when it could not be handed over (the count is then the caller's to take back).
-bool popup_post(ServiceShared &s, const std::string &text);
+// The network thread: hands a popup's text from `source` to the user-interface thread, when the popup room
+// (PopupRoom) has a place for it. Taken: the popup will be shown, and frees its place when it closes. Otherwise
+// nothing was handed over: Full or ShareUsed as the room says, or Full when the window does not take it.
+RoomVerdict popup_post(ServiceShared &s, uint32_t source, const std::string &text);
 
-// Runs the user-interface thread until WM_CLOSE reaches the window; each popup takes itself out of s.popups
-// when it closes.
+// Runs the user-interface thread until WM_CLOSE reaches the window.
 void popups_run(ServiceShared &s);
 
 // ---- Network side -----------------------------------------------------------------------------------------

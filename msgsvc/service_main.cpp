@@ -85,7 +85,9 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int)
         return cannot_start(s.cfg, s.cfg.ini_path + " has values that do not parse or fit:" + list,
                             "Correct them (the README lists every key) and start the service again.");
     }
-    s.names = s.cfg.names();
+    s.name_case = oem_name_case();
+    for (const std::string &name : s.cfg.names())
+        s.names.push_back(canonical_name(name, s.name_case));
     WSADATA wsa;
     if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0)
         return cannot_start(s.cfg, "Winsock does not start", "");

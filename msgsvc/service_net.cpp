@@ -26,6 +26,7 @@ constexpr unsigned kAcceptsPerPass = 16;     // connections taken per pass: a fl
 constexpr unsigned kEventLinesPerMinute = 60;
 constexpr long kPassUs = 250000;             // longest wait of one pass
 constexpr uint64_t kReleaseWaitMs = 1500;    // how long the end waits for the WINS servers to confirm releases
+constexpr uint64_t kReplaceAfterMs = 500;    // a connection that has moved a message on this recently keeps its place
 
 struct Client {
     Socket socket;
@@ -34,7 +35,9 @@ struct Client {
     ReceiverConn conn = make_receiver();
     Outbox out;
     bool closing = false;  // write what is queued, then close
-    uint64_t opened = 0, last = 0;
+    uint64_t opened = 0;
+    uint64_t last = 0;      // bytes came or went
+    uint64_t progress = 0;  // a message was started, continued or decided (keepalives are no progress)
 };
 
 // Everything the network thread has.
@@ -148,28 +151,38 @@ void after_write(NetState &n, Client &c, bool ok)
         drop(n, c, nullptr);
 }
 
-// The verdict on a complete message for one of our names, before the sender hears anything.
+// The verdict on a complete message for one of our names, before the sender hears anything. Only a message
+// that is shown counts against its source's rate.
 Verdict admit(NetState &n, const Client &c, const ReceivedMessage &m)
 {
     const std::string from = ip_text(c.ip);
-    std::string text = popup_text(GetACP() == 1251, oem_to_ansi(m.from), oem_to_ansi(m.to), when_text(),
+    // The names as NetBIOS shows them, in capitals: none of them can then pass for the header's words.
+    const NameCase &by = n.shared.name_case;
+    std::string text = popup_text(GetACP() == 1251, oem_to_ansi(canonical_name(m.from, by)),
+                                  oem_to_ansi(canonical_name(m.to, by)), when_text(),
                                   oem_to_ansi(normalize_message_text(m.text)));
     if (text.size() > kPopupTextMax) {
         log_event(n, "refused a message from %s (%s): %u characters do not fit a popup (%u at most)", from.c_str(),
                   m.from.c_str(), static_cast<unsigned>(text.size()), static_cast<unsigned>(kPopupTextMax));
         return Verdict::NoRoom;
     }
-    if (!rate_admit(n.rate, c.ip, now_ms())) {
+    if (rate_exhausted(n.rate, c.ip, now_ms())) {
         log_event(n, "refused a message from %s: more than %u a minute", from.c_str(), n.cfg.rate);
         return Verdict::Drop;
     }
-    if (static_cast<unsigned>(InterlockedIncrement(&n.shared.popups)) > n.cfg.popups ||
-        !popup_post(n.shared, text)) {
-        InterlockedDecrement(&n.shared.popups);
+    switch (popup_post(n.shared, c.ip, text)) {
+    case RoomVerdict::Taken:
+        break;
+    case RoomVerdict::ShareUsed:
+        log_event(n, "refused a message from %s (%s): its share of the popups is open (%u of the %u)", from.c_str(),
+                  m.from.c_str(), popup_share(n.cfg.popups), n.cfg.popups);
+        return Verdict::NoRoom;
+    case RoomVerdict::Full:
         log_event(n, "refused a message from %s (%s): %u popups are open", from.c_str(), m.from.c_str(),
                   n.cfg.popups);
         return Verdict::NoRoom;
     }
+    rate_admit(n.rate, c.ip, now_ms());
     log_event(n, "message from %s (%s) to %s, %u bytes", from.c_str(), m.from.c_str(), m.to.c_str(),
               static_cast<unsigned>(m.text.size()));
     return Verdict::Deliver;
@@ -185,8 +198,11 @@ void on_readable(NetState &n, Client &c)
         return;
     }
     c.last = now_ms();
-    const ReceiverPolicy policy{&n.shared.names, [&](const ReceivedMessage &m) { return admit(n, c, m); }};
+    const ReceiverPolicy policy{&n.shared.names, [&](const ReceivedMessage &m) { return admit(n, c, m); },
+                                &n.shared.name_case};
     const ReceiverOutput out = receiver_feed(c.conn, ByteView(buf, static_cast<std::size_t>(got)), policy);
+    if (out.progress)
+        c.progress = c.last;
     if (!out.refused.empty())
         log_event(n, "refused %s: %s", ip_text(c.ip).c_str(), out.refused.c_str());
     if (!outbox_add(c.out, out.send)) {
@@ -195,6 +211,31 @@ void on_readable(NetState &n, Client &c)
     }
     c.closing = out.close;
     after_write(n, c, flush(c));
+}
+
+// With the table full, closes the connection that has done least for longest to make room for ip:port; false
+// when every connection has moved a message on within kReplaceAfterMs.
+bool make_room(NetState &n, uint32_t ip, uint16_t port)
+{
+    std::vector<Client *> open;
+    std::vector<uint64_t> progress;
+    for (Client &c : n.clients) {
+        if (c.socket) {
+            open.push_back(&c);
+            progress.push_back(c.progress);
+        }
+    }
+    if (open.size() < n.cfg.connections)
+        return true;
+    const uint64_t now = now_ms();
+    const auto pick = connection_to_replace(progress, now, kReplaceAfterMs);
+    if (!pick)
+        return false;
+    char why[96];
+    std::snprintf(why, sizeof why, "made room for %s:%u (no message moved on for %.1f s)", ip_text(ip).c_str(), port,
+                  static_cast<double>(now - progress[*pick]) / 1000);
+    drop(n, *open[*pick], why);
+    return true;
 }
 
 void on_accept(NetState &n)
@@ -210,12 +251,14 @@ void on_accept(NetState &n)
         const char *why = nullptr;
         if (!network_allows(n.cfg.allow, ip))
             why = "source not allowed";
-        else if (n.clients.size() >= n.cfg.connections)
-            why = "too many connections";
         else if (rate_exhausted(n.rate, ip, now_ms()))
             why = "over its message rate";
         else if (!source_take(n.sources, ip))
             why = "too many connections from this source";
+        else if (!make_room(n, ip, port)) {
+            source_release(n.sources, ip);
+            why = "too many connections, each of them busy";
+        }
         if (why) {
             log_event(n, "refused %s:%u: %s", ip_text(ip).c_str(), port, why);
             continue;
@@ -225,7 +268,7 @@ void on_accept(NetState &n)
         c.socket = std::move(s);
         c.ip = ip;
         c.port = port;
-        c.opened = c.last = now_ms();
+        c.opened = c.last = c.progress = now_ms();
     }
 }
 
@@ -237,6 +280,8 @@ void expire_clients(NetState &n)
             continue;
         if (now - c.last > n.cfg.idle_ms)
             drop(n, c, "idle time-out");
+        else if (now - c.progress > n.cfg.idle_ms)
+            drop(n, c, "no message moved on within the idle time (keepalives do not count)");
         else if (now - c.opened > n.cfg.session_ms)
             drop(n, c, "session time limit");
     }
@@ -268,13 +313,27 @@ void on_name_query(NetState &n)
     if (!q)
         return;
     std::vector<uint8_t> reply;
-    if (q->name.suffix == kSuffixMessenger && is_our_name(n.shared.names, q->name.name))
+    if (q->name.suffix == kSuffixMessenger && is_our_name(n.shared.names, q->name.name, n.shared.name_case))
         reply = build_name_query_response(q->transaction_id, q->name, kNameTtl,
                                           {{0, address_towards(n.cfg, peer.ipv4)}});
     else if (!q->broadcast())
         reply = build_negative_name_query_response(q->transaction_id, q->name);
     if (!reply.empty())
         send_to(n.names, peer, reply);
+}
+
+// What a name server's error code says, as ": ..." (empty for a code it does not define).
+const char *refusal_text(uint8_t rcode)
+{
+    switch (rcode) {
+    case 1: return ": the request was malformed";
+    case 2: return ": the server failed";
+    case 4: return ": not supported";
+    case 5: return ": refused by its policy";
+    case 6: return ": another computer holds the name";
+    case 7: return ": the name is in conflict";
+    default: return "";
+    }
 }
 
 void on_wins_reply(NetState &n)
@@ -291,11 +350,16 @@ void on_wins_reply(NetState &n)
     const std::string at = endpoint_text(server);
     switch (note->event) {
     case WinsEvent::Registered:
-        log_line(n.cfg, "registered %s<03> as %s with the WINS server %s for %u s", name,
-                 ip_text(note->name->address).c_str(), at.c_str(), note->name->ttl);
+        if (note->granted == note->name->ttl)
+            log_line(n.cfg, "registered %s<03> as %s with the WINS server %s for %u s", name,
+                     ip_text(note->name->address).c_str(), at.c_str(), note->name->ttl);
+        else
+            log_line(n.cfg, "registered %s<03> as %s with the WINS server %s for %u s (it granted %u s)", name,
+                     ip_text(note->name->address).c_str(), at.c_str(), note->name->ttl, note->granted);
         break;
     case WinsEvent::Refused:
-        log_line(n.cfg, "the WINS server %s refused %s<03> (error %u)", at.c_str(), name, note->rcode);
+        log_line(n.cfg, "the WINS server %s refused %s<03> (error %u%s)", at.c_str(), name, note->rcode,
+                 refusal_text(note->rcode));
         break;
     case WinsEvent::Released:
         log_line(n.cfg, "released %s<03> at the WINS server %s", name, at.c_str());
@@ -348,6 +412,8 @@ void run(NetState &n)
             if (*s)
                 FD_SET(s->get(), &readable);
         for (const Client &c : n.clients) {
+            if (!c.socket)
+                continue;  // closed since the last pass (a newcomer took its place)
             if (!outbox_wants_input(c.out))
                 FD_SET(c.socket.get(), &writable);
             else if (!c.closing)
@@ -395,12 +461,46 @@ Socket udp_socket(const ServiceConfig &cfg, uint16_t port, const char *what)
     return s;
 }
 
-std::string joined(const std::vector<std::string> &names)
+template <typename T, typename Show>
+std::string joined(const std::vector<T> &items, Show show)
 {
     std::string s;
-    for (const std::string &n : names)
-        s += (s.empty() ? "" : ", ") + n;
+    for (const T &item : items)
+        s += (s.empty() ? "" : ", ") + show(item);
     return s;
+}
+
+std::string joined(const std::vector<std::string> &names)
+{
+    return joined(names, [](const std::string &name) { return name; });
+}
+
+// Our names go to the WINS servers only where this computer can defend them: a server that is asked for one of
+// them by another computer checks with a name query to UDP port 137 whether we still hold it, and only a name
+// service there answers it. Elsewhere the log says why they are not registered.
+void start_registrations(NetState &n)
+{
+    const ServiceConfig &cfg = n.cfg;
+    const std::string servers = joined(cfg.name_servers, endpoint_text);
+    std::string why;
+    if (!cfg.name_service)
+        why = "the name service is off (nameservice=no)";
+    else if (cfg.name_port != kNameServerPort)
+        why = "the name service answers on UDP port " + std::to_string(cfg.name_port) + " (nameport)";
+    else if (!n.names)
+        why = "the name service could not bind UDP port 137";
+    if (!why.empty()) {
+        log_line(cfg, "not registering %s with the WINS servers %s: %s, but a WINS server checks on UDP port 137 "
+                      "that a name is still held",
+                 joined(n.shared.names).c_str(), servers.c_str(), why.c_str());
+        return;
+    }
+    n.wins = udp_socket(cfg, 0, "WINS registration");
+    if (!n.wins)
+        return;
+    n.registrations = wins_names(n.shared.names, cfg.name_servers,
+                                 [&](const Endpoint &e) { return address_towards(cfg, e.ipv4); }, now_ms());
+    log_line(cfg, "registering %s with the WINS servers %s", joined(n.shared.names).c_str(), servers.c_str());
 }
 
 } // namespace
@@ -419,11 +519,8 @@ HANDLE net_start(ServiceShared &s, int &error)
     set_nonblocking(n->listener.get(), true);
     if (cfg.name_service)
         n->names = udp_socket(cfg, cfg.name_port, "name service");
-    if (!cfg.name_servers.empty()) {
-        n->wins = udp_socket(cfg, 0, "WINS registration");
-        n->registrations = wins_names(s.names, cfg.name_servers,
-                                      [&](const Endpoint &e) { return address_towards(cfg, e.ipv4); }, now_ms());
-    }
+    if (!cfg.name_servers.empty())
+        start_registrations(*n);
     log_line(cfg, "listening on %s:%u for %s%s", ip_text(cfg.address).c_str(), cfg.port, joined(s.names).c_str(),
              n->names ? " (name service on)" : "");
     HANDLE thread = CreateThread(nullptr, 0, net_thread, n.get(), 0, nullptr);

@@ -5,21 +5,49 @@
 
 #include "msgsvc/policy.h"
 
-#include <set>
+#include <algorithm>
+#include <deque>
+#include <map>
 #include <string>
 
 namespace msgsvc {
 
 namespace {
 
-constexpr UINT kShowMessage = WM_APP + 1;  // lParam: std::string * text, owned by the receiver of the message
+// Tells the window that texts wait in the hand-off queue. It carries nothing: any program can post to the
+// window, so whatever arrives through its queue is at most a reason to look at the hand-off queue.
+constexpr UINT kShowMessage = WM_APP + 1;
 constexpr char kWindowClass[] = "TolvikMsgsvc";
+
+struct Handed {
+    uint32_t source;
+    std::string text;
+};
+
+// What the two threads share, under g_lock: the texts handed over and not yet shown, and the popup room,
+// which counts them with the popups open.
+CRITICAL_SECTION g_lock;
+std::deque<Handed> g_handed;
+PopupRoom g_room;
+
+struct Locked {
+    Locked() { EnterCriticalSection(&g_lock); }
+    ~Locked() { LeaveCriticalSection(&g_lock); }
+    Locked(const Locked &) = delete;
+    Locked &operator=(const Locked &) = delete;
+};
+
+void release_place(uint32_t source)
+{
+    Locked lock;
+    popup_release(g_room, source);
+}
 
 // The user-interface thread's state, owned by popups_run; the window and every popup point to it.
 struct PopupSide {
     ServiceShared *shared = nullptr;
-    std::set<HWND> open;
-    unsigned shown = 0;  // popups shown so far, for their cascade position
+    std::map<HWND, uint32_t> open;  // each popup and the source of its message
+    unsigned shown = 0;             // popups shown so far, for their cascade position
 };
 
 struct PopupInit {
@@ -27,27 +55,38 @@ struct PopupInit {
     const std::string *text;
 };
 
+// Sizes the popup to its text, at most 420 pixels wide with long words broken (as the static draws them, with
+// SS_EDITCONTROL) and at most 480 high, and keeps it, OK button included, within the work area.
 void layout_popup(const PopupSide &side, HWND dlg, HWND ok, HWND text)
 {
+    RECT work;
+    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0))
+        SetRect(&work, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrA(dlg, GWL_STYLE));
+    const DWORD ex_style = static_cast<DWORD>(GetWindowLongPtrA(dlg, GWL_EXSTYLE));
+    RECT frame = {0, 0, 24, 60};  // the margins around the text and the button's row
+    AdjustWindowRectEx(&frame, style, FALSE, ex_style);
+    const int extra_w = frame.right - frame.left, extra_h = frame.bottom - frame.top;
+    const int max_w = std::max(80, std::min<int>(420, work.right - work.left - extra_w));
+    const int max_h = std::max(16, std::min<int>(480, work.bottom - work.top - extra_h));
+
     HDC dc = GetDC(text);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(text, WM_GETFONT, 0, 0)));
-    RECT r = {0, 0, 420, 0};
+    RECT r = {0, 0, max_w, 0};
     const int len = GetWindowTextLengthA(text);
     std::string s(static_cast<std::size_t>(len) + 1, '\0');
     GetWindowTextA(text, &s[0], len + 1);
-    DrawTextA(dc, s.c_str(), len, &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+    DrawTextA(dc, s.c_str(), len, &r, DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS);
     SelectObject(dc, old);
     ReleaseDC(text, dc);
-    const int w = r.right < 200 ? 200 : r.right;
-    const int h = r.bottom > 480 ? 480 : r.bottom;
+    const int w = std::min(max_w, std::max<int>(std::min(200, max_w), r.right));
+    const int h = std::min<int>(max_h, r.bottom);
     MoveWindow(text, 12, 12, w, h, FALSE);
     MoveWindow(ok, 12 + (w - 80) / 2, 24 + h, 80, 24, FALSE);
-    RECT frame = {0, 0, w + 24, h + 60};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(dlg, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongPtrA(dlg, GWL_EXSTYLE)));
     const int offset = static_cast<int>(side.shown % 12) * 24;
-    SetWindowPos(dlg, HWND_TOP, 60 + offset, 40 + offset, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOACTIVATE);
+    const int x = std::max<int>(work.left, std::min<int>(work.left + 60 + offset, work.right - (w + extra_w)));
+    const int y = std::max<int>(work.top, std::min<int>(work.top + 40 + offset, work.bottom - (h + extra_h)));
+    SetWindowPos(dlg, HWND_TOP, x, y, w + extra_w, h + extra_h, SWP_NOACTIVATE);
 }
 
 void on_popup_init(HWND dlg, const PopupInit &init)
@@ -60,8 +99,9 @@ void on_popup_init(HWND dlg, const PopupInit &init)
     // The order of creation is the order of the children: the OK button first, the text second.
     HWND ok = CreateWindowExA(0, "Button", "OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 0, 80, 24,
                               dlg, reinterpret_cast<HMENU>(IDOK), inst, nullptr);
-    HWND text = CreateWindowExA(0, "Static", init.text->c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0,
-                                200, 40, dlg, reinterpret_cast<HMENU>(0xFFFF), inst, nullptr);
+    HWND text = CreateWindowExA(0, "Static", init.text->c_str(),
+                                WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, 0, 0, 200, 40, dlg,
+                                reinterpret_cast<HMENU>(0xFFFF), inst, nullptr);
     SendMessageA(ok, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SendMessageA(text, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     layout_popup(*init.side, dlg, ok, text);
@@ -71,8 +111,13 @@ void on_popup_init(HWND dlg, const PopupInit &init)
 void on_popup_destroy(HWND dlg)
 {
     PopupSide *side = reinterpret_cast<PopupSide *>(GetWindowLongPtrA(dlg, DWLP_USER));
-    if (side && side->open.erase(dlg))
-        InterlockedDecrement(&side->shared->popups);
+    if (!side)
+        return;
+    const auto it = side->open.find(dlg);
+    if (it == side->open.end())
+        return;
+    release_place(it->second);
+    side->open.erase(it);
 }
 
 INT_PTR CALLBACK popup_proc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -96,10 +141,11 @@ INT_PTR CALLBACK popup_proc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
     }
 }
 
-// Shows one popup. The network thread counted it in shared->popups before it answered the sender: a popup
-// that cannot be shown is logged and taken out of the count.
-void show_popup(PopupSide &side, const std::string &text)
+// Shows one popup. The network thread took its place in the room before it answered the sender: a popup
+// that cannot be shown is logged and gives its place back.
+void show_popup(PopupSide &side, const Handed &handed)
 {
+    const std::string &text = handed.text;
     struct {
         DLGTEMPLATE t;
         WORD menu, cls, title;
@@ -111,21 +157,35 @@ void show_popup(PopupSide &side, const std::string &text)
     HWND dlg = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), &tpl.t, nullptr, popup_proc,
                                           reinterpret_cast<LPARAM>(&init));
     if (!dlg) {
-        InterlockedDecrement(&side.shared->popups);
         log_line(side.shared->cfg, "could not show a popup: error %lu", GetLastError());
+        release_place(handed.source);
         return;
     }
     ++side.shown;
-    side.open.insert(dlg);
+    side.open[dlg] = handed.source;
+}
+
+// Shows every text waiting in the hand-off queue.
+void show_handed(PopupSide &side)
+{
+    for (;;) {
+        Handed next;
+        {
+            Locked lock;
+            if (g_handed.empty())
+                return;
+            next = std::move(g_handed.front());
+            g_handed.pop_front();
+        }
+        show_popup(side, next);
+    }
 }
 
 LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     PopupSide *side = reinterpret_cast<PopupSide *>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (msg == kShowMessage && side) {
-        std::string *text = reinterpret_cast<std::string *>(lParam);
-        show_popup(*side, *text);
-        delete text;
+        show_handed(*side);
         return 0;
     }
     if (msg == WM_CLOSE) {
@@ -141,6 +201,8 @@ HWND popups_find_running() { return FindWindowExA(HWND_MESSAGE, nullptr, kWindow
 
 bool popups_open(ServiceShared &s, HINSTANCE inst)
 {
+    InitializeCriticalSection(&g_lock);
+    g_room = make_popup_room(s.cfg.popups);
     WNDCLASSA wc = {};
     wc.lpfnWndProc = window_proc;
     wc.hInstance = inst;
@@ -150,13 +212,24 @@ bool popups_open(ServiceShared &s, HINSTANCE inst)
     return s.window != nullptr;
 }
 
-bool popup_post(ServiceShared &s, const std::string &text)
+RoomVerdict popup_post(ServiceShared &s, uint32_t source, const std::string &text)
 {
-    std::string *copy = new std::string(text);
-    if (PostMessageA(s.window, kShowMessage, 0, reinterpret_cast<LPARAM>(copy)))
-        return true;
-    delete copy;
-    return false;
+    {
+        Locked lock;
+        const RoomVerdict v = popup_take(g_room, source);
+        if (v != RoomVerdict::Taken)
+            return v;
+        g_handed.push_back(Handed{source, text});
+    }
+    if (PostMessageA(s.window, kShowMessage, 0, 0))
+        return RoomVerdict::Taken;
+    // This thread alone hands texts over: when the queue is not empty, its last text is this one.
+    Locked lock;
+    if (g_handed.empty())
+        return RoomVerdict::Taken;  // the window took it all the same
+    g_handed.pop_back();
+    popup_release(g_room, source);
+    return RoomVerdict::Full;
 }
 
 void popups_run(ServiceShared &s)
@@ -173,8 +246,8 @@ void popups_run(ServiceShared &s)
         DispatchMessageA(&msg);
     }
     // Popups still open outlive `side` until the process ends.
-    for (HWND dlg : side.open)
-        SetWindowLongPtrA(dlg, DWLP_USER, 0);
+    for (const auto &popup : side.open)
+        SetWindowLongPtrA(popup.first, DWLP_USER, 0);
     SetWindowLongPtrA(s.window, GWLP_USERDATA, 0);
 }
 

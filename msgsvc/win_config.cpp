@@ -82,6 +82,25 @@ std::string module_dir(HMODULE module)
     return slash == std::string::npos ? std::string(".\\") : s.substr(0, slash + 1);
 }
 
+NameCase oem_name_case()
+{
+    NameCase c;
+    for (unsigned b = 0; b < 256; ++b) {
+        c.upper[b] = static_cast<uint8_t>(b);
+        c.lead[b] = IsDBCSLeadByteEx(CP_OEMCP, static_cast<BYTE>(b)) != 0;
+        const char in = static_cast<char>(b);
+        wchar_t w = 0;
+        if (b == 0 || c.lead[b] || MultiByteToWideChar(CP_OEMCP, 0, &in, 1, &w, 1) != 1)
+            continue;
+        CharUpperBuffW(&w, 1);
+        char out[4];
+        BOOL defaulted = FALSE;
+        if (WideCharToMultiByte(CP_OEMCP, 0, &w, 1, out, sizeof out, nullptr, &defaulted) == 1 && !defaulted)
+            c.upper[b] = static_cast<uint8_t>(out[0]);
+    }
+    return c;
+}
+
 std::string ansi_to_oem(const std::string &s)
 {
     std::string out = s;
@@ -183,7 +202,7 @@ void set_nonblocking(SOCKET s, bool on)
     ioctlsocket(s, FIONBIO, &v);
 }
 
-bool wait_socket(SOCKET s, bool write, unsigned ms)
+Readiness socket_readiness(SOCKET s, bool write, unsigned ms)
 {
     fd_set set, err;
     FD_ZERO(&set);
@@ -194,7 +213,11 @@ bool wait_socket(SOCKET s, bool write, unsigned ms)
     tv.tv_sec = static_cast<long>(ms / 1000);
     tv.tv_usec = static_cast<long>((ms % 1000) * 1000);
     const int r = select(0, write ? nullptr : &set, write ? &set : nullptr, &err, &tv);
-    return r > 0 && FD_ISSET(s, &set);
+    if (r > 0 && FD_ISSET(s, &set))
+        return Readiness::Ready;
+    return r > 0 && FD_ISSET(s, &err) ? Readiness::Failed : Readiness::TimedOut;
 }
+
+bool wait_socket(SOCKET s, bool write, unsigned ms) { return socket_readiness(s, write, ms) == Readiness::Ready; }
 
 } // namespace msgsvc

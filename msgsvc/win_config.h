@@ -39,13 +39,21 @@ void log_line(const ServiceConfig &cfg, const char *fmt, ...);
 // "a.b.c.d" of a host-order address.
 std::string ip_text(uint32_t ipv4);
 
+// How the system's OEM code page upper-cases names (see NameCase): each one-byte character upper-cased in
+// Unicode and converted back, where the code page holds the result.
+NameCase oem_name_case();
+
 // ANSI (system code page) to OEM and back, byte strings of the same length.
 std::string ansi_to_oem(const std::string &s);
 std::string oem_to_ansi(const std::string &s);
 
 sockaddr_in make_sockaddr(uint32_t ipv4, uint16_t port);
 void set_nonblocking(SOCKET s, bool on);
-// Waits until s is readable (or writable) for at most ms; true when it is.
+// Waits at most ms until s is readable (or writable). Failed: select put it in the except set, as Windows
+// does with a connect that failed.
+enum class Readiness : uint8_t { Ready, Failed, TimedOut };
+Readiness socket_readiness(SOCKET s, bool write, unsigned ms);
+// The same; true when s is ready.
 bool wait_socket(SOCKET s, bool write, unsigned ms);
 
 } // namespace msgsvc

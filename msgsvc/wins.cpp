@@ -17,6 +17,25 @@ bool from_server(const WinsName &w, const Endpoint &from)
     return w.server.ipv4 == from.ipv4 && w.server.port == from.port;
 }
 
+bool names_ours(const WinsName &w, const std::optional<NetbiosName> &named)
+{
+    return named && named->suffix == w.name.suffix && same_name(named->name, w.name.name, ascii_name_case());
+}
+
+// A transaction id that no other request waiting at w's server has (drawn a few times at most).
+uint16_t fresh_id(const std::vector<WinsName> &names, const WinsName &w, const std::function<uint16_t()> &next_id)
+{
+    uint16_t id = next_id();
+    const auto taken = [&](uint16_t candidate) {
+        return std::any_of(names.begin(), names.end(), [&](const WinsName &o) {
+            return &o != &w && o.waiting && o.id == candidate && from_server(o, w.server);
+        });
+    };
+    for (int draw = 0; draw < 16 && taken(id); ++draw)
+        id = next_id();
+    return id;
+}
+
 } // namespace
 
 std::vector<WinsName> wins_names(const std::vector<std::string> &names, const std::vector<Endpoint> &servers,
@@ -56,10 +75,11 @@ WinsStep wins_due(std::vector<WinsName> &names, uint64_t now, const std::functio
             continue;
         }
         if (!w.waiting) {
-            w.waiting = true;
             w.op = w.registered ? NameOp::Refresh : NameOp::Register;
-            w.id = next_id();
+            w.id = fresh_id(names, w, next_id);
+            w.waiting = true;
             w.tries = 0;
+            w.wacked = false;
         }
         ++w.tries;
         w.due = now + kWinsRetryMs;
@@ -74,13 +94,16 @@ std::optional<WinsNote> wins_reply(std::vector<WinsName> &names, const Endpoint 
     if (!r)
         return std::nullopt;
     auto w = std::find_if(names.begin(), names.end(), [&](const WinsName &n) {
-        return n.waiting && n.id == r->transaction_id && from_server(n, from);
+        return n.waiting && n.id == r->transaction_id && from_server(n, from) && names_ours(n, r->name);
     });
     if (w == names.end())
         return std::nullopt;
     if (r->opcode == kNbnsOpcodeWack) {
-        w->due = now + std::min<uint64_t>(uint64_t(r->ttl) * 1000, kWinsMaxWackMs);
-        w->tries = 0;
+        if (!w->wacked) {
+            w->wacked = true;
+            w->due = now + std::min<uint64_t>(uint64_t(r->ttl) * 1000, kWinsMaxWackMs);
+            w->tries = 0;
+        }
         return std::nullopt;
     }
     w->waiting = w->unanswered = false;
@@ -93,10 +116,10 @@ std::optional<WinsNote> wins_reply(std::vector<WinsName> &names, const Endpoint 
         return WinsNote{WinsEvent::Refused, &*w, r->rcode};
     }
     w->registered = true;
-    w->ttl = r->ttl ? r->ttl : kWinsAskedTtl;
+    w->ttl = std::min(r->ttl ? r->ttl : kWinsAskedTtl, kWinsMaxTtl);
     w->expires = now + uint64_t(w->ttl) * 1000;
     w->due = now + std::max<uint64_t>(uint64_t(w->ttl) * 500, kWinsRetryMs * kWinsTries);
-    return WinsNote{WinsEvent::Registered, &*w};
+    return WinsNote{WinsEvent::Registered, &*w, 0, r->ttl};
 }
 
 std::vector<WinsSend> wins_release(std::vector<WinsName> &names, const std::function<uint16_t()> &next_id)
@@ -109,7 +132,7 @@ std::vector<WinsSend> wins_release(std::vector<WinsName> &names, const std::func
             continue;
         w.registered = false;
         w.op = NameOp::Release;
-        w.id = next_id();
+        w.id = fresh_id(names, w, next_id);
         out.push_back(request(w, NameOp::Release, 0));
     }
     return out;

@@ -16,12 +16,13 @@
 
 namespace msgsvc {
 
-constexpr uint32_t kWinsAskedTtl = 259200;       // seconds asked for (three days); the server grants its own
+constexpr uint32_t kWinsAskedTtl = 259200;       // seconds asked for (three days); the server grants its own,
+constexpr uint32_t kWinsMaxTtl = kWinsAskedTtl;  // and a longer grant is refreshed as if it were this long
 constexpr uint64_t kWinsRetryMs = 2000;          // a request unanswered this long is sent again,
 constexpr unsigned kWinsTries = 3;               // this many times in all,
 constexpr uint64_t kWinsPauseMs = 60000;         // then the name waits this long before it starts over
 constexpr uint64_t kWinsRefusedPauseMs = 300000; // a name the server refused is asked for again after this
-constexpr uint64_t kWinsMaxWackMs = 120000;      // the longest "wait for acknowledgement" honoured
+constexpr uint64_t kWinsMaxWackMs = 120000;      // the longest "wait for acknowledgement" honoured, once a request
 constexpr uint16_t kWinsNbFlags = 0x6000;        // unique name of an H-node
 
 // One of our names at one server.
@@ -30,11 +31,12 @@ struct WinsName {
     Endpoint server;
     uint32_t address = 0;     // ours, as the server is to hand it out
     bool registered = false;  // the server granted the name and the grant has not run out
-    bool waiting = false;     // a request is out: `op` with transaction id `id`
+    bool waiting = false;     // a request is out: `op` with transaction id `id`, the same for each of its sends
     NameOp op = NameOp::Register;
     uint16_t id = 0;
     unsigned tries = 0;       // sends of the current request
-    uint32_t ttl = 0;         // seconds granted
+    bool wacked = false;      // the current request was told to wait once already
+    uint32_t ttl = 0;         // seconds acted on: the grant, at most kWinsMaxTtl
     uint64_t due = 0;         // when the next request goes out (ms)
     uint64_t expires = 0;     // when the grant runs out (ms)
     bool unanswered = false;  // NoAnswer was noted; not again until the server answers
@@ -46,7 +48,7 @@ struct WinsSend {
 };
 
 enum class WinsEvent : uint8_t {
-    Registered,  // granted (or refreshed) for `ttl` seconds
+    Registered,  // granted (or refreshed) for `granted` seconds, acted on as name->ttl
     Refused,     // the server said no (rcode): a registration is asked again after kWinsRefusedPauseMs, a refresh
                  // becomes a registration at once
     NoAnswer,    // kWinsTries requests went unanswered; started over after kWinsPauseMs (noted once until the
@@ -57,6 +59,7 @@ struct WinsNote {
     WinsEvent event;
     const WinsName *name;
     uint8_t rcode = 0;
+    uint32_t granted = 0;  // Registered: the seconds the server granted
 };
 
 struct WinsStep {
@@ -68,12 +71,14 @@ struct WinsStep {
 std::vector<WinsName> wins_names(const std::vector<std::string> &names, const std::vector<Endpoint> &servers,
                                  const std::function<uint32_t(const Endpoint &)> &address_for, uint64_t now);
 
-// The requests due at now: first registrations, retries, and refreshes at half the granted time. A grant that
-// runs out unrefreshed is asked for anew. next_id gives each request its transaction id.
+// The requests due at now: first registrations, retries, and refreshes at half the time acted on. A grant that
+// runs out unrefreshed is asked for anew. next_id gives each request its transaction id; one that another
+// request to the same server still waits with is drawn again.
 WinsStep wins_due(std::vector<WinsName> &names, uint64_t now, const std::function<uint16_t()> &next_id);
 
-// A datagram from `from`. Only an answer from the server a request went to, with that request's transaction id,
-// is taken; anything else is ignored (nullopt), and so is a WACK, which only moves the retry later.
+// A datagram from `from`. Only an answer from the server a request went to, with that request's transaction id
+// and naming the name it asked for, is taken; anything else is ignored (nullopt). So is a WACK, which moves the
+// request's next send later: at most kWinsMaxWackMs, and only the first WACK of a request.
 std::optional<WinsNote> wins_reply(std::vector<WinsName> &names, const Endpoint &from, ByteView packet,
                                    uint64_t now);
 

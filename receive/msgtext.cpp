@@ -6,12 +6,12 @@
 namespace {
 
 struct HeaderTokens {
-    std::string_view from, to, on;
+    std::string_view from, to, on;       // to and on with the blank on either side: whole words only
     std::ptrdiff_t from_skip, to_skip;   // characters from a token's start to its field
 };
 
-constexpr HeaderTokens kEnglish{"from", "to", "on", 5, 3};
-constexpr HeaderTokens kRussian{"\xEE\xF2", "\xE4\xEB\xFF", "\xED\xE0", 3, 4};
+constexpr HeaderTokens kEnglish{"from", " to ", " on ", 5, 3};
+constexpr HeaderTokens kRussian{"\xEE\xF2", " \xE4\xEB\xFF ", " \xED\xE0 ", 3, 4};
 constexpr std::ptrdiff_t kOnSkip = 3;
 constexpr std::ptrdiff_t kHeaderEndSkip = 3;   // LF, then CR LF of the blank line
 
@@ -22,6 +22,14 @@ std::ptrdiff_t find_first(std::string_view text, std::string_view token)
 {
     std::size_t pos = text.find(token);
     return pos == std::string_view::npos ? -1 : static_cast<std::ptrdiff_t>(pos);
+}
+
+// Where the word of the last occurrence of `token` (a word with a blank on either side) begins in text; -1 when
+// there is none.
+std::ptrdiff_t find_last(std::string_view text, std::string_view token)
+{
+    std::size_t pos = text.rfind(token);
+    return pos == std::string_view::npos ? -1 : static_cast<std::ptrdiff_t>(pos) + 1;
 }
 
 bool fits(std::ptrdiff_t len, std::ptrdiff_t max) { return len >= 0 && len <= max; }
@@ -40,10 +48,15 @@ bool parse_message_text(std::string_view full, CharEqualIgnoreCase eq, ParsedMes
     const HeaderTokens &tok = russian ? kRussian : kEnglish;
     const auto size = static_cast<std::ptrdiff_t>(full.size());
 
+    // The sender's name is the one part of the header that the receiving side does not write: it may hold
+    // anything, the header's words included. So the from-token is the first one (only the first word stands
+    // before it), while the on-token is the last one of the header line (only the time follows it) and the
+    // to-token the last one before that (only our own name stands between them).
     const std::ptrdiff_t e = find_first(full, "\n");
-    const std::ptrdiff_t f = find_first(full, tok.from);
-    const std::ptrdiff_t t = find_first(full, tok.to);
-    const std::ptrdiff_t o = find_first(full, tok.on);
+    const std::string_view header = full.substr(0, e < 0 ? 0 : static_cast<std::size_t>(e));
+    const std::ptrdiff_t f = find_first(header, tok.from);
+    const std::ptrdiff_t o = find_last(header, tok.on);
+    const std::ptrdiff_t t = o < 0 ? -1 : find_last(header.substr(0, static_cast<std::size_t>(o - 1)), tok.to);
     if (e < 0 || f < 0 || t < 0 || o < 0 || !(f < t && t < o && o < e)) {
         set_unparsed(full, out);
         return false;

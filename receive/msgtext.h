@@ -23,7 +23,10 @@ struct ParsedMessage {
 // Parses "<word> from FROM to TO on TIME\r\n\r\nMESSAGE" (English tokens) or the same with
 // the Windows-1251 tokens for from/to/on, chosen when eq(full[0], kRussianMark) holds
 // (a null eq selects English).
-// Each token (and the first LF, which ends the header) is the first occurrence in the whole text.
+// The first LF ends the header line, and the tokens are looked for in that line where they alone can
+// stand: from is the first occurrence; on is the last " on " (a whole word) and to the last " to " before
+// it, so that a sender's name holding the header's words ("tony", "X to BOSS on 1") moves neither To nor
+// the time. A header whose names hold no lowercase token splits as if every token were the first one.
 // Returns true and fills all four fields when the text is well formed: every token found in
 // order, every field length >= 0 and within its buffer, and the blank line complete.
 // Otherwise returns false with from/to/time empty and message = full cut to 1023 bytes.

@@ -35,10 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     require(entries.size() <= size / 4);
     for (const LmhostsEntry &e : entries) {
         require(!e.name.empty() && e.name.size() <= kNameBytes);
-        require(e.name == canonical_name(e.name));
+        require(e.name == canonical_name(e.name, ascii_name_case()));
         require(parse_ipv4(dotted(e.ipv4)) == e.ipv4);
         // Some entry for this name answers (an earlier one may shadow this one).
-        require(lmhosts_lookup(entries, e.name, e.suffix.value_or(kSuffixMessenger)).has_value());
+        require(lmhosts_lookup(entries, e.name, e.suffix.value_or(kSuffixMessenger), ascii_name_case()).has_value());
     }
     // Any single line also parses on its own to at most one entry.
     const std::size_t nl = text.find('\n');

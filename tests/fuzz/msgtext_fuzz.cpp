@@ -65,8 +65,8 @@ std::string take(std::string_view &data, std::size_t n)
     return part;
 }
 
-// Makes a part of the header free of the tokens and of line feeds: a token's first letter
-// goes upper case (which no token holds), a line feed becomes a blank.
+// Makes a part of the header that the receiving side writes free of the tokens and of line feeds:
+// a token's first letter goes upper case (which no token holds), a line feed becomes a blank.
 void defuse(std::string &part, const Tokens &tok)
 {
     for (char &c : part)
@@ -97,8 +97,12 @@ void check_assembled(std::string_view data)
     data.remove_prefix(5);
     std::string word = take(data, wordLen), from = take(data, fromLen), to = take(data, toLen),
                 time = take(data, timeLen), body(data);
-    for (std::string *part : {&word, &from, &to, &time})
+    // The sender's name may hold anything but a line feed, the header's words included: they move nothing.
+    for (std::string *part : {&word, &to, &time})
         defuse(*part, tok);
+    for (char &c : from)
+        if (c == '\n')
+            c = ' ';
     // The first letter decides the language: the Russian mark in either case, or anything else.
     if (russian)
         word.insert(word.begin(), (flags & 2u) ? '\xF1' : '\xD1');

@@ -14,6 +14,12 @@
   nameserver HOST PORT ANSWER FORGER
           answers one name query on HOST:PORT: first a forged answer (address FORGER) from FORGER:PORT, then
           0.3 s later the true one (address ANSWER); exit 0 when a query came
+  query   HOST PORT NAME
+          asks the name server HOST:PORT for NAME<03>; prints its addresses, exit 0 when it has the name
+  wins    HOST PORT SECONDS
+          a WINS server that has its own ideas, for SECONDS: it grants BIGTTL for 0xFFFFFFFF seconds, tells
+          WACKER to wait 2 s at every request, answers MISNAMED about the name SOMEONE, and grants any other
+          name for 600 s; exit 0
   stall   HOST PORT keepalive|dribble
           a messenger server for one connection: it accepts the session, then sends a keepalive every second and
           never replies (keepalive), or sends every reply one byte every 40 ms (dribble); exit 0 when the sender
@@ -41,6 +47,12 @@ def encode_name(name, suffix):
 
 def session_request(called, calling="MSGPEER"):
     return struct.pack(">BBH", 0x81, 0, 68) + encode_name(called, 3) + encode_name(calling, 0)
+
+
+def decode_name(encoded):
+    """The name and suffix of a 32-letter first-level encoded name."""
+    raw = bytes(((encoded[i] - 0x41) << 4) | (encoded[i + 1] - 0x41) for i in range(0, 32, 2))
+    return raw[:15].rstrip(b" \0").decode("ascii", "replace"), raw[15]
 
 
 def frame(payload):
@@ -186,6 +198,25 @@ def hostile(host, port, name, log=None, per_source=4):
         finally:
             s.close()
 
+    # Connections that only send keepalives, first, while the log has room for the minute's lines.
+    s = connect(host, port)
+    s.sendall(session_request(name))
+    read_frame(s)
+    began, gone = time.monotonic(), False
+    while not gone and time.monotonic() - began < WAIT:
+        try:
+            s.sendall(struct.pack(">BBH", 0x85, 0, 0))
+            gone = closed_by_peer(s, 0.5)
+        except OSError:
+            gone = True
+    c.check("a connection that only sends keepalives is closed after the idle time-out", gone)
+    s.close()
+    delivered, replaced = crowd(host, port, name, log)
+    c.check("crowd: 32 keepalive-only connections from 8 addresses leave room: %d of 3 messages from a ninth "
+            "address delivered" % delivered, delivered == 3)
+    if log:
+        c.check("crowd: ... each in the place of a connection that had done nothing (the log says so)", replaced)
+
     # Truncated packets: the connection ends, the service stays.
     for label, data in [("a 2-byte session header", b"\x81\x00"),
                         ("half a session request", session_request(name)[:30])]:
@@ -316,6 +347,58 @@ def hostile(host, port, name, log=None, per_source=4):
     return c.failed
 
 
+def crowd(host, port, name, log=None, seconds=20.0):
+    """Eight addresses hold 4 connections each (the default table of 32), which only send keepalives and connect
+    again whenever the service drops them; meanwhile a ninth address tries, for at most `seconds`, to deliver 3
+    messages. Returns how many got through and whether the log says a crowd connection made room for one."""
+    slots = {("127.0.0.%d" % (40 + a), i): None for a in range(8) for i in range(4)}
+    stop = threading.Event()
+
+    def keep():
+        while not stop.is_set():
+            for key, s in list(slots.items()):
+                if s is not None:
+                    try:
+                        s.sendall(struct.pack(">BBH", 0x85, 0, 0))
+                        continue
+                    except OSError:
+                        s.close()
+                try:
+                    s = connect(host, port, key[0])
+                    s.sendall(session_request(name))
+                    s.settimeout(0.2)
+                    slots[key] = s
+                except OSError:
+                    slots[key] = None
+            stop.wait(0.3)
+
+    before = os.path.getsize(log) if log else 0
+    keeper = threading.Thread(target=keep)
+    keeper.start()
+    delivered = 0
+    try:
+        time.sleep(1.0)  # the crowd has taken the table
+        end_at = time.monotonic() + seconds
+        while delivered < 3 and time.monotonic() < end_at:
+            if send_message(host, port, name, sender="ninth", text="through the crowd %d" % (delivered + 1),
+                            bind="127.0.0.48") == "ok":
+                delivered += 1
+            else:
+                time.sleep(0.2)
+    finally:
+        stop.set()
+        keeper.join()
+        for s in slots.values():
+            if s is not None:
+                s.close()
+    replaced = False
+    if log:
+        with open(log, "rb") as f:
+            f.seek(before)
+            replaced = any(b"made room for 127.0.0.48" in line for line in f)
+    return delivered, replaced
+
+
 def open_count(socks):
     """How many of the connections the service has not closed."""
     n = 0
@@ -403,6 +486,57 @@ def nameserver(host, port, answer, forger):
     return 0
 
 
+def query(host, port, name):
+    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    s.settimeout(3.0)
+    s.sendto(b"\x12\x34\x01\x00\x00\x01\x00\x00\x00\x00\x00\x00" + encode_name(name, 3) + b"\x00\x20\x00\x01",
+             (host, port))
+    try:
+        a = s.recv(1024)
+    except socket.timeout:
+        print("no answer")
+        return 1
+    if a[:2] != b"\x12\x34" or a[3] & 0x0F or len(a) < 56:
+        print("not found")
+        return 1
+    rdlength = struct.unpack(">H", a[54:56])[0]
+    print(" ".join(socket.inet_ntoa(a[58 + i:62 + i]) for i in range(0, rdlength, 6)))
+    return 0
+
+
+def wins(host, port, seconds):
+    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    s.bind((host, port))
+    listening(s).settimeout(0.5)
+    end_at = time.monotonic() + seconds
+    while time.monotonic() < end_at:
+        try:
+            q, client = s.recvfrom(1024)
+        except socket.timeout:
+            continue
+        if len(q) < 62 or q[2] & 0x80:
+            continue
+        opcode = (q[2] >> 3) & 15
+        name, _ = decode_name(q[13:45])
+        record = q[-6:]  # NB_FLAGS and the address asked for
+
+        def answer(op, named, ttl, data):
+            flags = 0x8000 | op << 11 | 0x0580
+            return (q[:2] + struct.pack(">HHHHH", flags, 0, 1, 0, 0) + encode_name(named, 3) +
+                    struct.pack(">HHIH", 0x20, 1, ttl, len(data)) + data)
+        if opcode == 6:
+            reply = answer(6, name, 0, record)
+        elif name == "WACKER":
+            reply = answer(7, name, 2, q[2:4])
+        elif name == "MISNAMED":
+            reply = answer(opcode, "SOMEONE", 600, record)
+        else:
+            reply = answer(opcode, name, 0xFFFFFFFF if name == "BIGTTL" else 600, record)
+        print("%s opcode %d id %s" % (name, opcode, q[:2].hex()), flush=True)
+        s.sendto(reply, client)
+    return 0
+
+
 def stall(host, port, mode):
     ls = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     ls.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
@@ -480,6 +614,10 @@ def main(argv):
         return nameserver(host, port, positional[0], positional[1])
     if cmd == "stall":
         return stall(host, port, positional[0])
+    if cmd == "query":
+        return query(host, port, positional[0])
+    if cmd == "wins":
+        return wins(host, port, float(positional[0]))
     print(__doc__)
     return 2
 

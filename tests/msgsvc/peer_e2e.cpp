@@ -7,6 +7,9 @@
 //            PEER_RUSSIAN=1 on a Windows-1251 system
 //            - Tolvik files exactly those messages, each with its From and To columns and its text after the
 //              header (the Russian header with PEER_RUSSIAN), and no Messenger popup is left open.
+//   poke:    - another program posts the service's window every application message with junk parameters.
+//   popup:   PEER_WAIT (s) - the one Messenger popup open lies, OK button included, within the work area; it is
+//              answered with OK.
 #include "tests/e2e/check.h"
 #include "tests/e2e/harness.h"
 
@@ -79,20 +82,29 @@ std::vector<std::string> stored_full_texts()
     return out;
 }
 
-int open_popups()
+// The Messenger popups open now.
+std::vector<HWND> popups()
 {
-    int n = 0;
+    std::vector<HWND> found;
     EnumWindows(
         [](HWND w, LPARAM lp) -> BOOL {
             char title[80] = "";
             GetWindowTextA(w, title, sizeof title);
             const std::string t = title;
             if (t == "Messenger service " || t == "\xD1\xEB\xF3\xE6\xE1\xE0 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9 ")
-                ++*reinterpret_cast<int *>(lp);
+                reinterpret_cast<std::vector<HWND> *>(lp)->push_back(w);
             return TRUE;
         },
-        reinterpret_cast<LPARAM>(&n));
-    return n;
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+int open_popups() { return static_cast<int>(popups().size()); }
+
+bool inside(const RECT &inner, const RECT &outer)
+{
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
 }
 
 } // namespace
@@ -169,4 +181,38 @@ E2E_TEST(peer, receive)
         }
         CHECK_MSG(found, "no message from %s to %s with text \"%s\"", e.from.c_str(), e.to.c_str(), e.text.c_str());
     }
+}
+
+E2E_TEST(peer, poke)
+{
+    HWND service = FindWindowExA(HWND_MESSAGE, nullptr, "TolvikMsgsvc", nullptr);
+    if (!CHECK_MSG(service != nullptr, "the message service's window is not there"))
+        return;
+    const LPARAM junk[] = {0, 1, 0x1234, -1, reinterpret_cast<LPARAM>(service)};
+    for (UINT msg = WM_APP; msg < WM_APP + 16; ++msg)
+        for (LPARAM l : junk)
+            CHECK(PostMessageA(service, msg, static_cast<WPARAM>(l), l));
+    // Whatever the window does with them, it has done once a message sent after them comes back.
+    DWORD_PTR result = 0;
+    CHECK_MSG(SendMessageTimeoutA(service, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &result) != 0,
+              "the service's window does not answer any more");
+}
+
+E2E_TEST(peer, popup)
+{
+    const DWORD waitMs = static_cast<DWORD>(std::atoi(env("PEER_WAIT", "20").c_str())) * 1000;
+    if (!CHECK_MSG(wait_until([] { return open_popups() == 1; }, waitMs), "%d popups open", open_popups()))
+        return;
+    HWND popup = popups()[0];
+    HWND ok = GetWindow(popup, GW_CHILD);
+    RECT work, box, button;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    GetWindowRect(popup, &box);
+    GetWindowRect(ok, &button);
+    CHECK_MSG(inside(box, work), "the popup (%ld,%ld)-(%ld,%ld) leaves the work area (%ld,%ld)-(%ld,%ld)", box.left,
+              box.top, box.right, box.bottom, work.left, work.top, work.right, work.bottom);
+    CHECK_MSG(inside(button, box) && inside(button, work), "its OK button (%ld,%ld)-(%ld,%ld) is not on screen",
+              button.left, button.top, button.right, button.bottom);
+    PostMessageA(popup, WM_COMMAND, IDOK, 0);
+    CHECK(wait_until([] { return open_popups() == 0; }, 10000));
 }

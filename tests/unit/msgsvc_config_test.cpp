@@ -52,7 +52,7 @@ TEST(msgsvcConfig, ReadsEveryKeyInAnyCaseWithCommentsQuotesAndCrLf)
     EXPECT_EQ(c.log_kb, 64u);
     EXPECT_EQ(c.lmhosts_path, "C:\\tolvik\\hosts.txt");
     ASSERT_EQ(c.name_servers.size(), 2u);
-    EXPECT_EQ(c.name_servers[0].port, 2137);  // the name port, given before or after
+    EXPECT_EQ(c.name_servers[0].port, 137);  // where a name server listens, whatever our own name port
     EXPECT_EQ(c.name_servers[1].port, 1137);
     EXPECT_FALSE(c.broadcast);
     EXPECT_FALSE(c.dns);

@@ -38,7 +38,7 @@ TEST(msgsvcNetbiosName, EncodesKnownVectors)
         EXPECT_EQ(vec(encode_name(c.name, c.suffix)), encoded(c.letters)) << c.name;
         const auto back = decode_name(encoded(c.letters));
         ASSERT_TRUE(back) << c.name;
-        EXPECT_EQ(back->name, canonical_name(c.name)) << c.name;
+        EXPECT_EQ(back->name, canonical_name(c.name, ascii_name_case())) << c.name;
         EXPECT_EQ(back->suffix, c.suffix) << c.name;
     }
 }
@@ -61,12 +61,36 @@ TEST(msgsvcNetbiosName, DecodeRejectsMalformed)
     }
 }
 
-TEST(msgsvcNetbiosName, ComparisonIgnoresCasePaddingAndExcess)
+TEST(msgsvcNetbiosName, ComparedUpperCasedInTheirCodePage)
 {
-    EXPECT_TRUE(same_name("tolvikpeer", "TOLVIKPEER  "));
-    EXPECT_TRUE(same_name("ABCDEFGHIJKLMNOxyz", "abcdefghijklmno"));
-    EXPECT_FALSE(same_name("PEER", "PEER2"));
-    EXPECT_FALSE(same_name(" PEER", "PEER"));
+    // As Windows upper-cases these code pages: 850 (Western), 866 (Cyrillic), and a double-byte one whose lead
+    // bytes are 0x81 to 0x9F.
+    NameCase cp850 = ascii_name_case(), cp866 = ascii_name_case(), dbcs = ascii_name_case();
+    cp850.upper[0x94] = 0x99;  // o umlaut
+    for (uint8_t b = 0xA0; b <= 0xAF; ++b)
+        cp866.upper[b] = static_cast<uint8_t>(b - 0x20);
+    for (uint8_t b = 0xE0; b <= 0xEF; ++b)
+        cp866.upper[b] = static_cast<uint8_t>(b - 0x50);
+    for (uint8_t b = 0x81; b <= 0x9F; ++b)
+        dbcs.lead[b] = true;
+    const NameCase &ascii = ascii_name_case();
+    struct Case { const char *what; const NameCase &by; std::string a, b; bool same; };
+    const Case cases[] = {
+        {"case and padding", ascii, "tolvikpeer", "TOLVIKPEER  ", true},
+        {"compared by 15 bytes", ascii, "ABCDEFGHIJKLMNOxyz", "abcdefghijklmno", true},
+        {"another name", ascii, "PEER", "PEER2", false},
+        {"a leading blank", ascii, " PEER", "PEER", false},
+        {"Joerg as configured and as sent", cp850, "J\x94rg", "J\x99RG", true},
+        {"... only where the code page is known", ascii, "J\x94rg", "J\x99RG", false},
+        {"Dmitry as configured and as sent", cp866, "\xA4\xAC\xA8\xE2\xE0\xA8\xA9", "\x84\x8C\x88\x92\x90\x88\x89",
+         true},
+        {"a trail byte is not a letter", dbcs, "a\x82" "a", "A\x82" "A", false},
+        {"... and stays as it is", dbcs, "a\x82" "a", "A\x82" "a", true},
+        {"a double-byte character that does not fit is cut whole", dbcs, "abcdefghijklmn\x82" "a", "ABCDEFGHIJKLMN",
+         true},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(same_name(c.a, c.b, c.by), c.same) << c.what;
 }
 
 TEST(msgsvcNameQuery, BuildsKnownBroadcastAndUnicastQueries)
@@ -263,7 +287,7 @@ TEST(msgsvcLmhosts, LookupIsCaseInsensitiveAndHonoursSuffixes)
         {"other", 0x00, 0x0A000004}, {"missing", 0x03, std::nullopt}, {"PEE", 0x03, std::nullopt},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(lmhosts_lookup(entries, c.name, c.suffix), c.want) << c.name;
+        EXPECT_EQ(lmhosts_lookup(entries, c.name, c.suffix, ascii_name_case()), c.want) << c.name;
 }
 
 TEST(msgsvcNameServer, BuildsKnownRequestsAndTheNegativeQueryAnswer)
@@ -284,13 +308,16 @@ TEST(msgsvcNameServer, BuildsKnownRequestsAndTheNegativeQueryAnswer)
 TEST(msgsvcNameServer, ParsesTheServersAnswers)
 {
     const std::string answer = " 00 00 00 01 00 00 00 00 20 \"FHEJEOFDENEBFEEFCACACACACACACAAD\" 00 00 20 00 01";
-    struct Case { const char *what; std::vector<uint8_t> packet; uint8_t opcode, rcode; uint32_t ttl; };
+    const std::string question = " 00 01 00 01 00 00 00 00 20 \"FHEJEOFDENEBFEEFCACACACACACACAAD\" 00 00 20 00 01";
+    struct Case { const char *what; std::vector<uint8_t> packet; uint8_t opcode, rcode; uint32_t ttl; bool named; };
     const Case cases[] = {  // as nmbd sends them
-        {"granted", hex("BE 8B AD 80" + answer + " 00 00 54 60 00 06 60 00 7F 00 00 02"), 5, 0, 21600},
-        {"released", hex("65 74 B4 00" + answer + " 00 00 00 00 00 06 60 00 7F 00 00 02"), 6, 0, 0},
-        {"refused", hex("00 01 AD 86" + answer + " 00 00 00 00 00 06 60 00 7F 00 00 02"), 5, 6, 0},
-        {"wait", hex("00 02 BC 00" + answer + " 00 00 00 0F 00 02 29 00"), 7, 0, 15},
-        {"header only", hex("00 03 C5 80 00 00 00 00 00 00 00 00"), 8, 0, 0},
+        {"granted", hex("BE 8B AD 80" + answer + " 00 00 54 60 00 06 60 00 7F 00 00 02"), 5, 0, 21600, true},
+        {"released", hex("65 74 B4 00" + answer + " 00 00 00 00 00 06 60 00 7F 00 00 02"), 6, 0, 0, true},
+        {"refused", hex("00 01 AD 86" + answer + " 00 00 00 00 00 06 60 00 7F 00 00 02"), 5, 6, 0, true},
+        {"wait", hex("00 02 BC 00" + answer + " 00 00 00 0F 00 02 29 00"), 7, 0, 15, true},
+        {"header only", hex("00 03 C5 80 00 00 00 00 00 00 00 00"), 8, 0, 0, false},
+        {"answer pointing at the question", hex("00 04 AD 80" + question + " C0 0C 00 20 00 01 00 00 00 3C"), 5, 0, 60,
+         true},
     };
     for (const Case &c : cases) {
         const auto r = parse_name_service_reply(c.packet);
@@ -298,6 +325,7 @@ TEST(msgsvcNameServer, ParsesTheServersAnswers)
         EXPECT_EQ(r->opcode, c.opcode) << c.what;
         EXPECT_EQ(r->rcode, c.rcode) << c.what;
         EXPECT_EQ(r->ttl, c.ttl) << c.what;
+        EXPECT_EQ(r->name, c.named ? std::optional<NetbiosName>(NetbiosName{"WINSMATE", 3}) : std::nullopt) << c.what;
     }
     EXPECT_FALSE(parse_name_service_reply(build_name_request(NameOp::Register, 1, {"A", 3}, 1, {})));  // a request
     EXPECT_FALSE(parse_name_service_reply(hex("00 01 85 00 00 00 00 00 00 00 00 00")));  // a query answer

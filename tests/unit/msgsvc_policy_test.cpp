@@ -112,7 +112,7 @@ TEST(MsgsvcNames, ComparedWholeAsNetbiosNames)
         {"BO\rB", false}, {"ALIC", false}, {"", false}, {"   ", false},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(is_our_name(names, c.name), c.ours) << escape_controls(c.name);
+        EXPECT_EQ(is_our_name(names, c.name, ascii_name_case()), c.ours) << escape_controls(c.name);
     EXPECT_TRUE(valid_message_name("carol"));
     EXPECT_FALSE(valid_message_name("BOSS to BOB on 01.01.2030 09:00\r\n\r\n"));
     EXPECT_FALSE(valid_message_name("A\x7F"));
@@ -155,6 +155,41 @@ TEST(MsgsvcConnections, PerSourceLimitLeavesOtherSourcesTheirSlots)
         source_release(s, 8);  // one more release than takes changes nothing
     }
     EXPECT_TRUE(s.open.empty());  // sources with nothing open are not kept
+}
+
+TEST(MsgsvcConnections, AFullTableGivesThePlaceOfTheOneThatHasDoneLeastForLongest)
+{
+    struct Case { const char *what; std::vector<uint64_t> progress; uint64_t now; std::optional<std::size_t> pick; };
+    const Case cases[] = {
+        {"the oldest step", {9000, 4000, 7000}, 10000, 1},
+        {"a tie: the first", {4000, 4000}, 10000, 0},
+        {"a step within the last half second keeps its place", {9501, 9800}, 10000, std::nullopt},
+        {"... but not one half a second old", {9501, 9500}, 10000, 1},
+        {"no connection", {}, 10000, std::nullopt},
+        {"a clock that went back", {20000}, 10000, std::nullopt},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(connection_to_replace(c.progress, c.now, 500), c.pick) << c.what;
+}
+
+TEST(MsgsvcPopupRoom, EachSourceGetsItsShare)
+{
+    struct Case { unsigned room, share; };
+    for (const Case c : {Case{1, 1}, Case{3, 1}, Case{4, 1}, Case{6, 2}, Case{64, 16}})
+        EXPECT_EQ(popup_share(c.room), c.share) << c.room;
+
+    PopupRoom r = make_popup_room(6);
+    EXPECT_EQ(popup_take(r, 1), RoomVerdict::Taken);
+    EXPECT_EQ(popup_take(r, 1), RoomVerdict::Taken);
+    EXPECT_EQ(popup_take(r, 1), RoomVerdict::ShareUsed) << "one source, the whole room";
+    for (uint32_t source = 2; source <= 3; ++source)
+        for (int i = 0; i < 2; ++i)
+            EXPECT_EQ(popup_take(r, source), RoomVerdict::Taken);
+    EXPECT_EQ(popup_take(r, 4), RoomVerdict::Full);
+    popup_release(r, 2);
+    popup_release(r, 9);  // a source with nothing open changes nothing
+    EXPECT_EQ(popup_take(r, 1), RoomVerdict::ShareUsed);
+    EXPECT_EQ(popup_take(r, 4), RoomVerdict::Taken);
 }
 
 TEST(MsgsvcOutbox, QueuesWhatTheSocketDidNotTakeAndHoldsInputBackMeanwhile)

@@ -19,15 +19,15 @@ struct Fixture {
     uint16_t next = 100;
     std::function<uint16_t()> ids = [this] { return next++; };
 
-    // The server's answer to the request in flight for names[i].
-    std::vector<uint8_t> answer(std::size_t i, uint8_t opcode, uint8_t rcode, uint32_t ttl)
+    // The server's answer to the request in flight for names[i] (about another name when `about` is given).
+    std::vector<uint8_t> answer(std::size_t i, uint8_t opcode, uint8_t rcode, uint32_t ttl, const char *about = nullptr)
     {
         std::vector<uint8_t> p;
         put_be16(p, names[i].id);
         put_be16(p, static_cast<uint16_t>(0x8000 | opcode << 11 | 0x0580 | rcode));
         for (uint16_t n : {0, 1, 0, 0})
             put_be16(p, n);
-        const EncodedName e = encode_name(names[i].name.name, 3);
+        const EncodedName e = encode_name(about ? about : names[i].name.name, 3);
         p.insert(p.end(), e.begin(), e.end());
         for (uint16_t n : {0x20, 1})
             put_be16(p, n);
@@ -120,4 +120,31 @@ TEST(msgsvcWins, WaitsAsToldAndReleasesOnlyRegisteredNames)
     ASSERT_TRUE(released);
     EXPECT_EQ(released->event, WinsEvent::Released);
     EXPECT_TRUE(wins_due(f.names, UINT64_MAX - 1, f.ids).send.empty()) << "nothing is due after the release";
+}
+
+TEST(msgsvcWins, TakesOnlyAnswersAboutTheNameAndBoundsWhatAServerCanMakeItDo)
+{
+    Fixture f;
+    std::vector<uint16_t> drawn = {7, 7, 8};  // the second name draws the first one's id, then another
+    f.ids = [&] {
+        const uint16_t id = drawn.front();
+        drawn.erase(drawn.begin());
+        return id;
+    };
+    wins_due(f.names, 0, f.ids);
+    EXPECT_EQ(f.names[0].id, 7);
+    EXPECT_EQ(f.names[1].id, 8) << "two requests to one server never wait with one id";
+
+    EXPECT_FALSE(wins_reply(f.names, kServer, f.answer(0, 5, 0, 600, "SOMEONE"), 10)) << "about another name";
+    EXPECT_FALSE(f.names[0].registered);
+    const auto note = wins_reply(f.names, kServer, f.answer(0, 5, 0, 0xFFFFFFFF), 10);
+    ASSERT_TRUE(note);
+    EXPECT_EQ(note->granted, 0xFFFFFFFFu);
+    EXPECT_EQ(f.names[0].ttl, kWinsMaxTtl) << "a grant of 136 years";
+    EXPECT_EQ(f.names[0].due, 10 + uint64_t(kWinsMaxTtl) * 500);
+
+    EXPECT_FALSE(wins_reply(f.names, kServer, f.answer(1, 7, 0, 100000), 10));
+    EXPECT_EQ(f.names[1].due, 10 + kWinsMaxWackMs) << "a long wait is cut";
+    EXPECT_FALSE(wins_reply(f.names, kServer, f.answer(1, 7, 0, 30), 20));
+    EXPECT_EQ(f.names[1].due, 10 + kWinsMaxWackMs) << "a request waits once";
 }
