@@ -3,6 +3,7 @@
 
 #include "app/ids.h"
 #include "app/shell.h"
+#include "receive/capture.h"
 #include "receive/incoming.h"
 #include "receive/timers.h"
 #include "receive/dialogs.h"
@@ -257,6 +258,10 @@ INT_PTR CALLBACK MainDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg != 0 && msg == tray_taskbar_created_message()) {
         tray_on_taskbar_created(hwnd);
+        return answer(hwnd, TRUE, 0);
+    }
+    if (msg != 0 && msg == capture_hint_message()) {
+        capture_on_hint(hwnd, wParam);
         return answer(hwnd, TRUE, 0);
     }
     switch (msg) {

@@ -8,6 +8,7 @@
 #include "app/shell.h"
 #include "receive/incoming.h"
 #include "receive/msgtext.h"
+#include "receive/popup_hint.h"
 #include "receive/timers.h"
 #include "receive/title_cache.h"
 #include "settings/settings.h"
@@ -102,6 +103,13 @@ static HWND find_ready_popup(char (&text)[1024])
     return nullptr;
 }
 
+// The popup a hint named, once it is ready and unless it was taken already.
+static HWND hinted_popup(HWND popup, char (&text)[1024])
+{
+    bool taken = title_cache_taken(s_titles, reinterpret_cast<std::uintptr_t>(popup));
+    return !taken && read_popup_text(popup, text) ? popup : nullptr;
+}
+
 // The new item alone is selected and focused. Clearing every item's states walks the whole
 // list, so when the one selected item is the previous selection mark (what the last capture
 // left), only that item is cleared: the end state is the same.
@@ -152,11 +160,11 @@ public:
     CaptureLock &operator=(const CaptureLock &) = delete;
 };
 
-void capture_step(HWND hwnd)
+void capture_step(HWND hwnd, HWND hinted)
 {
     CaptureLock lock;
     char text[1024];
-    HWND popup = find_ready_popup(text);
+    HWND popup = hinted ? hinted_popup(hinted, text) : find_ready_popup(text);
     if (!popup)
         return;
     // A text that does not split is filed whole as the message, so the popup is closed.
@@ -185,4 +193,26 @@ void capture_step(HWND hwnd)
         store_save();
     react(hwnd);
     animation_start(hwnd);
+}
+
+UINT capture_hint_message()
+{
+    static const UINT message = RegisterWindowMessageA(kPopupReadyMessage);
+    return message;
+}
+
+// The handle comes from another program: it is only ever looked at through the window
+// functions, which answer nothing for a handle that names no window.
+void capture_on_hint(HWND hwnd, WPARAM window)
+{
+    std::uintptr_t key = static_cast<std::uintptr_t>(window);
+    if (!g_settings.Monitor || !title_cache_hint_wanted(s_titles, key))
+        return;
+    HWND popup = reinterpret_cast<HWND>(window);
+    TitleMatch match = classify(popup);
+    title_cache_hinted(s_titles, key, match);
+    if (match != TitleMatch::None)
+        capture_step(hwnd, popup);
+    if (!title_cache_taken(s_titles, key)) // the step took nothing
+        title_cache_hint_missed(s_titles);
 }
