@@ -117,6 +117,7 @@ void show_popup(PopupSide &side, const std::string &text)
     }
     ++side.shown;
     side.open.insert(dlg);
+    popup_hint(dlg);
 }
 
 LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
