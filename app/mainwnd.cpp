@@ -67,10 +67,12 @@ void main_context_menu_open(bool open)
     g_main.contextMenuOpen = open;
 }
 
-// Sets the dialog's message result and answers the dialog manager.
+// Sets the dialog's message result and answers the dialog manager. Setting it is a round trip
+// to the window server, so a result the dialog holds already is not set again (most are 0).
 static INT_PTR answer(HWND hwnd, BOOL handled, LRESULT result)
 {
-    SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
+    if (GetWindowLongPtrA(hwnd, DWLP_MSGRESULT) != result)
+        SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
     return handled;
 }
 

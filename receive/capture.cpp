@@ -112,24 +112,27 @@ static HWND hinted_popup(HWND popup, char (&text)[1024])
 
 // The new item alone is selected and focused. Clearing every item's states walks the whole
 // list, so when the one selected item is the previous selection mark (what the last capture
-// left), only that item is cleared: the end state is the same.
+// left), only that item is cleared, after the new one has both states: the buttons that need a
+// selection then never see none in between (each time they change, they are redrawn).
 static void select_only(int index)
 {
     HWND list = g_main.incoming;
     LVITEMA clear = {};
     clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    LVITEMA set = {};
+    set.stateMask = set.state = LVIS_SELECTED | LVIS_FOCUSED;
     int mark = static_cast<int>(SendMessageA(list, LVM_GETSELECTIONMARK, 0, 0));
     bool onlyMark = SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) == 1 && mark >= 0 &&
                     (SendMessageA(list, LVM_GETITEMSTATE, mark, LVIS_SELECTED) & LVIS_SELECTED);
     bool focusOnMark = SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED) == mark;
-    if (onlyMark && focusOnMark)
+    if (onlyMark && focusOnMark && mark != index) {
+        SendMessageA(list, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&set));
         SendMessageA(list, LVM_SETITEMSTATE, mark, reinterpret_cast<LPARAM>(&clear));
-    else
+    } else {
         SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
-    LVITEMA set = {};
-    set.stateMask = set.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageA(g_main.incoming, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&set));
-    SendMessageA(g_main.incoming, LVM_ENSUREVISIBLE, index, FALSE);
+        SendMessageA(list, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&set));
+    }
+    SendMessageA(list, LVM_ENSUREVISIBLE, index, FALSE);
 }
 
 static bool same_as_last_filed(const char *text)

@@ -272,6 +272,15 @@ static void show_context_menu(HWND hwnd, POINT at)
     main_context_menu_open(false);
 }
 
+// Every selection change comes here, several for one capture: a button is only touched when
+// its state changes (enabling costs a round trip to the window server even then).
+static void enable_button(HWND hwnd, int id, bool enable)
+{
+    HWND button = GetDlgItem(hwnd, id);
+    if (!IsWindowEnabled(button) != !enable)
+        EnableWindow(button, enable);
+}
+
 LRESULT incoming_on_notify(HWND hwnd, NMHDR *header)
 {
     if (!header || header->hwndFrom != list())
@@ -289,10 +298,10 @@ LRESULT incoming_on_notify(HWND hwnd, NMHDR *header)
     }
     case LVN_ITEMCHANGED: {
         bool selected = selected_count() > 0;
-        EnableWindow(GetDlgItem(hwnd, IDC_REPLY), selected);
-        EnableWindow(GetDlgItem(hwnd, IDC_VIEW), selected);
-        EnableWindow(GetDlgItem(hwnd, IDC_DELETE), selected);
-        EnableWindow(GetDlgItem(hwnd, IDC_DELETEALL), item_count() > 0);
+        enable_button(hwnd, IDC_REPLY, selected);
+        enable_button(hwnd, IDC_VIEW, selected);
+        enable_button(hwnd, IDC_DELETE, selected);
+        enable_button(hwnd, IDC_DELETEALL, item_count() > 0);
         break;
     }
     case LVN_KEYDOWN: {
