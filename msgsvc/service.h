@@ -32,8 +32,8 @@ bool popups_open(ServiceShared &s, HINSTANCE inst);
 // false when it could not be handed over (the count is then the caller's to take back).
 bool popup_post(ServiceShared &s, const std::string &text);
 
-// Tells a Tolvik running in this session that popup shows its text now (nothing when none runs).
-void popup_hint(HWND popup);
+// Tells a Tolvik running in this session that popup holds its text now; false when none was told.
+bool popup_hint(HWND popup);
 
 // Runs the user-interface thread until WM_CLOSE reaches the window; each popup takes itself out of s.popups
 // when it closes.

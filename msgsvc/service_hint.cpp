@@ -25,12 +25,11 @@ static HWND tolvik_window()
     return window;
 }
 
-void popup_hint(HWND popup)
+bool popup_hint(HWND popup)
 {
     static const UINT message = RegisterWindowMessageA(kPopupReadyMessage);
     HWND tolvik = tolvik_window();
-    if (message && tolvik)
-        PostMessageA(tolvik, message, reinterpret_cast<WPARAM>(popup), 0);
+    return message && tolvik && PostMessageA(tolvik, message, reinterpret_cast<WPARAM>(popup), 0);
 }
 
 } // namespace msgsvc
