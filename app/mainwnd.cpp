@@ -142,6 +142,8 @@ static void on_init_dialog(HWND hwnd)
     SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(g_main.trayIcon));
     SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(g_main.trayIcon));
 
+    tray_add_icon(hwnd); // 14, as soon as its icon is there: the tray icon is what start-up shows
+
     set_button_icon(hwnd, IDC_REPLY, IDI_REPLY); // 4
     set_button_icon(hwnd, IDC_VIEW, IDI_VIEW);
     set_button_icon(hwnd, IDC_DELETE, IDI_DELETE);
@@ -177,8 +179,6 @@ static void on_init_dialog(HWND hwnd)
             SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE,
                          LVS_EX_HEADERDRAGDROP | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP,
                          LVS_EX_HEADERDRAGDROP | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
-
-    tray_add_icon(hwnd); // 14
 
     SendDlgItemMessageA(hwnd, IDC_SENDER, BM_SETCHECK, BST_CHECKED, 0); // 15
 

@@ -5,6 +5,7 @@
 #include "app/mainwnd.h"
 #include "app/shell.h"
 #include "receive/capture.h"
+#include "send/send.h"
 #include "settings/settings.h"
 
 static int s_animationCounter = 1; // 1..9
@@ -52,6 +53,7 @@ void timer_on_tick(HWND hwnd, UINT_PTR id)
         if (!g_main.fullFrame)
             ShowWindow(hwnd, SW_HIDE);
         KillTimer(hwnd, TIMER_HIDE);
+        send_prepare(); // start-up is over
         break;
     case TIMER_ANIMATION: animation_tick(hwnd); break;
     case TIMER_TRAY_RETRY: tray_retry_add(hwnd); break;

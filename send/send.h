@@ -6,6 +6,10 @@
 
 void send_command(HWND hwnd);
 
+// Loads what a send needs (netapi32.dll), which start-up leaves out; the first Send does it
+// otherwise.
+void send_prepare();
+
 // A worker's request to the main window (message WM_SENDLOG) to insert or set its line of the
 // send log; honoured only while its Send command is the latest. Lines stand in the order of
 // their names in the recipient line (`order`), whichever worker comes first.
