@@ -2,6 +2,7 @@
 #include "app/ids.h"
 #include "app/mainwnd.h"
 #include "receive/popup_hint.h"
+#include "receive/store_reader.h"
 #include "send/send.h"
 
 #include <winnetwk.h>
@@ -59,6 +60,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         return 0;
     }
 
+    // The stored messages are read while the window is built; its initialisation files them.
+    store_reader_start();
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&icc);
     g_instance = instance;

@@ -5,6 +5,7 @@
 #include "app/shell.h"
 #include "receive/capture.h"
 #include "receive/incoming.h"
+#include "receive/store_reader.h"
 #include "receive/timers.h"
 #include "receive/dialogs.h"
 #include "send/send.h"
@@ -197,6 +198,8 @@ static void on_init_dialog(HWND hwnd)
 
     if (g_settings.KeepIncoming) // 21
         store_load();
+    else
+        store_reader_end(); // the reading started ahead is not wanted
 
     EnableWindow(GetDlgItem(hwnd, IDC_DELETEALL), // 22
                  SendMessageA(g_main.incoming, LVM_GETITEMCOUNT, 0, 0) > 0);

@@ -8,6 +8,7 @@
 #include "app/shell.h"
 #include "receive/incoming_logic.h"
 #include "receive/msgtext.h"
+#include "receive/store_reader.h"
 #include "settings/history.h"
 #include "settings/regkey.h"
 #include "settings/settings.h"
@@ -16,7 +17,6 @@
 #include <cstring>
 #include <vector>
 
-static const char kMessagesKey[] = "Software\\Morvane\\Tolvik\\Messages";
 static StoreTracker s_store; // what the Messages key holds relative to the list
 
 static HWND list()
@@ -131,59 +131,67 @@ static bool char_equal(char a, char b)
     return char_equal_ignore_case(a, b);
 }
 
-// Appends the stored messages. The list is drawn once at the end, not per item.
+// Whether a stored text is the same as the list's last item, and so is not filed again. The
+// reader tells it as long as the list ends with the value it compared with (the last it kept).
+static bool same_as_last_item(const StoredValue &v, bool lastKeptFiled)
+{
+    if (lastKeptFiled)
+        return v.sameAsKept;
+    int count = item_count();
+    const char *last = count > 0 ? item_full_text(count - 1) : nullptr;
+    return last && text_equal_ignore_case(last, v.text.c_str());
+}
+
+// Appends the stored messages as the reader (started ahead at start-up) hands them over. The
+// list is drawn once at the end, not per item, and has room for all of them from the start.
 void store_load()
 {
-    RegKey key;
-    if (key.open(kMessagesKey) != ERROR_SUCCESS) {
-        if (item_count() == 0)
-            store_written(s_store, 0); // no key and no items: the store mirrors the list
-        return;
-    }
     // The key mirrors the list exactly when its values are 0..N-1 in order, each filed.
     bool mirrors = item_count() == 0;
     int firstIndex = item_count();
     SendMessageA(list(), WM_SETREDRAW, FALSE, 0);
     int lastFiled = -1;
-    for (DWORD i = 0;; ++i) {
-        char name[10];
-        char data[1024];
-        bool isText = false;
-        LONG rc = key.value_text(i, name, sizeof name, data, sizeof data, isText);
-        StoreEnumStep next = store_enum_step(rc);
-        if (next == StoreEnumStep::Stop) {
-            if (rc != ERROR_NO_MORE_ITEMS)
+    bool lastKeptFiled = false; // the list ends with the last value the reader kept
+    std::vector<StoredValue> values;
+    std::size_t expected = 0;
+    for (bool first = true; store_reader_take(values, expected); first = false) {
+        if (first && expected > 0)
+            SendMessageA(list(), LVM_SETITEMCOUNT, static_cast<WPARAM>(item_count()) + expected, 0);
+        for (const StoredValue &v : values) {
+            bool filed = false;
+            if (same_as_last_item(v, lastKeptFiled)) {
                 mirrors = false;
-            break;
-        }
-        // Values that are not text, or longer than 1023 characters, are skipped.
-        if (next == StoreEnumStep::Skip || !isText) {
-            mirrors = false;
-            continue;
-        }
-        ParsedMessage parsed;
-        parse_message_text(data, char_equal, parsed);
-        int count = item_count();
-        const char *last = count > 0 ? item_full_text(count - 1) : nullptr;
-        if (last && text_equal_ignore_case(last, data)) {
-            mirrors = false;
-        } else {
-            lastFiled = incoming_file(parsed.from, parsed.to, parsed.time, parsed.message, data);
-            if (store_value_name(static_cast<size_t>(lastFiled - firstIndex)) != name)
-                mirrors = false;
+            } else {
+                ParsedMessage parsed;
+                parse_message_text(v.text, char_equal, parsed);
+                int index = incoming_file(parsed.from, parsed.to, parsed.time, parsed.message, v.text.c_str());
+                filed = index >= 0;
+                if (filed)
+                    lastFiled = index;
+                if (!filed || store_value_name(static_cast<size_t>(index - firstIndex)) != v.name)
+                    mirrors = false;
+            }
+            lastKeptFiled = filed ? !v.sameAsKept : lastKeptFiled && v.sameAsKept;
         }
     }
-    // The count is shown once for the whole load; the end state is the same as per value.
-    if (receiver_mode())
-        message_count_update();
-    if (lastFiled >= 0)
-        SendMessageA(list(), LVM_ENSUREVISIBLE, lastFiled, FALSE);
+    StoreReadEnd end = store_reader_end();
+    if (end.opened) {
+        // The count is shown once for the whole load; the end state is the same as per value.
+        if (receiver_mode())
+            message_count_update();
+        if (lastFiled >= 0)
+            SendMessageA(list(), LVM_ENSUREVISIBLE, lastFiled, FALSE);
+    }
     SendMessageA(list(), WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list(), nullptr, TRUE);
-    if (mirrors)
+    if (!end.opened) {
+        if (item_count() == 0)
+            store_written(s_store, 0); // no key and no items: the store mirrors the list
+    } else if (mirrors && end.whole) {
         store_written(s_store, static_cast<size_t>(item_count()));
-    else
+    } else {
         store_write_failed(s_store); // the next save rewrites the key whole
+    }
 }
 
 void store_at_exit()
