@@ -131,6 +131,26 @@ static void setup_incoming(HWND list)
     add_column(list, 3, "Message", client_width(list));
 }
 
+// Icons 134 and 156, loaded once.
+static void load_tray_icons()
+{
+    if (g_main.trayIcon)
+        return;
+    g_main.trayIcon = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_TOLVIK));
+    g_main.trayIconAlt = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_TOLVIK_ALT));
+}
+
+// The tray icon, all that start-up shows of Tolvik, goes up as soon as the window exists: the
+// dialog manager sends WM_SETFONT before it makes the controls, which take a good part of the
+// start. The initialisation adds it when that did not happen.
+static void add_tray_icon_once(HWND hwnd)
+{
+    if (g_main.trayRecord.hWnd)
+        return;
+    load_tray_icons();
+    tray_add_icon(hwnd);
+}
+
 static void on_init_dialog(HWND hwnd)
 {
     if (g_sharedView) // 1
@@ -138,12 +158,11 @@ static void on_init_dialog(HWND hwnd)
 
     tray_edit_system_menu(hwnd); // 2
 
-    g_main.trayIcon = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_TOLVIK)); // 3
-    g_main.trayIconAlt = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_TOLVIK_ALT));
+    load_tray_icons(); // 3
     SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(g_main.trayIcon));
     SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(g_main.trayIcon));
 
-    tray_add_icon(hwnd); // 14, as soon as its icon is there: the tray icon is what start-up shows
+    add_tray_icon_once(hwnd); // 14, done already at WM_SETFONT
 
     set_button_icon(hwnd, IDC_REPLY, IDI_REPLY); // 4
     set_button_icon(hwnd, IDC_VIEW, IDI_VIEW);
@@ -270,6 +289,9 @@ INT_PTR CALLBACK MainDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         return answer(hwnd, TRUE, 0);
     }
     switch (msg) {
+    case WM_SETFONT: // the window exists, its controls come next
+        add_tray_icon_once(hwnd);
+        return FALSE;
     case WM_INITDIALOG:
         on_init_dialog(hwnd);
         return TRUE;
