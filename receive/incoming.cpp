@@ -154,7 +154,7 @@ static bool char_equal(char a, char b)
 
 // Whether a stored text is the same as the list's last item, and so is not filed again. The
 // reader tells it as long as the list ends with the value it compared with (the last it kept).
-static bool same_as_last_item(const StoredValue &v, bool lastKeptFiled)
+static bool same_as_last_item(const StoredText &v, bool lastKeptFiled)
 {
     if (lastKeptFiled)
         return v.sameAsKept;
@@ -173,12 +173,12 @@ void store_load()
     SendMessageA(list(), WM_SETREDRAW, FALSE, 0);
     int lastFiled = -1;
     bool lastKeptFiled = false; // the list ends with the last value the reader kept
-    std::vector<StoredValue> values;
+    std::vector<StoredText> values;
     std::size_t expected = 0;
     for (bool first = true; store_reader_take(values, expected); first = false) {
         if (first && expected > 0)
             SendMessageA(list(), LVM_SETITEMCOUNT, static_cast<WPARAM>(item_count()) + expected, 0);
-        for (const StoredValue &v : values) {
+        for (const StoredText &v : values) {
             bool filed = false;
             if (same_as_last_item(v, lastKeptFiled)) {
                 mirrors = false;

@@ -22,7 +22,7 @@ struct Reader {
     HANDLE more = nullptr;
     HANDLE thread = nullptr;
     bool started = false;
-    std::vector<StoredValue> ready;
+    std::vector<StoredText> ready;
     std::size_t expected = 0;
     bool done = false, opened = false, whole = false;
     volatile LONG stop = 0;
@@ -39,14 +39,14 @@ Reader &reader()
     return r;
 }
 
-void hand_over(std::vector<StoredValue> &batch, bool done, bool whole)
+void hand_over(std::vector<StoredText> &batch, bool done, bool whole)
 {
     Reader &r = reader();
     EnterCriticalSection(&r.lock);
     if (r.ready.empty())
         r.ready.swap(batch);
     else
-        for (StoredValue &v : batch)
+        for (StoredText &v : batch)
             r.ready.push_back(std::move(v));
     batch.clear();
     if (done) {
@@ -67,7 +67,7 @@ DWORD WINAPI read_store(LPVOID)
     r.expected = opened ? key.value_count() : 0;
     LeaveCriticalSection(&r.lock);
     bool whole = opened;
-    std::vector<StoredValue> batch;
+    std::vector<StoredText> batch;
     std::string kept;
     bool anyKept = false;
     for (DWORD i = 0; opened; ++i) {
@@ -115,7 +115,7 @@ void store_reader_start()
         read_store(nullptr);
 }
 
-bool store_reader_take(std::vector<StoredValue> &values, std::size_t &expected)
+bool store_reader_take(std::vector<StoredText> &values, std::size_t &expected)
 {
     store_reader_start();
     Reader &r = reader();

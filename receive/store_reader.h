@@ -14,7 +14,7 @@ extern const char kMessagesKey[]; // Software\Morvane\Tolvik\Messages under HKEY
 // One stored message as read: the value's name and its full text. sameAsKept tells whether the text
 // equals (user's locale, ignoring case) that of the last value before it that was not itself
 // sameAsKept; the first value never is.
-struct StoredValue {
+struct StoredText {
     std::string name;
     std::string text;
     bool sameAsKept;
@@ -27,7 +27,7 @@ void store_reader_start();
 // The values read since the last take, in enumeration order, into values (replacing what it held);
 // waits while none is there yet. False, with values empty, once the reading is over and every value
 // was taken. expected: the number of values the key held when the reading began (0 without a key).
-bool store_reader_take(std::vector<StoredValue> &values, std::size_t &expected);
+bool store_reader_take(std::vector<StoredText> &values, std::size_t &expected);
 
 // Ends the reader (a reading still under way stops; the start-up calls it so when the store is not
 // to be loaded), and tells how the reading went: whether the key could be opened, and whether it was
