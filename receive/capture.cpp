@@ -86,28 +86,30 @@ static bool read_popup_text(HWND popup, char (&text)[1024])
     return !text_equal(text, "");
 }
 
-// Popups are tried in lookup order; one that has no text yet, or is not shaped like a
-// messenger popup, is passed over so it never blocks the popups behind it. So is one taken
-// on an earlier tick that has not acted on its WM_CLOSE yet: it is asked again, never filed
-// again.
+// Whether a popup (a window with a popup title) can be taken now, its text read into text:
+// it must be shaped like a messenger popup and hold its text. One taken on an earlier step
+// that has not acted on its WM_CLOSE yet is asked again, never filed again. The one rule for
+// the timer's lookup and for a hint.
+static bool ready_to_take(HWND popup, char (&text)[1024])
+{
+    if (title_cache_taken(s_titles, reinterpret_cast<std::uintptr_t>(popup))) {
+        PostMessageA(popup, WM_CLOSE, 0, 0);
+        return false;
+    }
+    return read_popup_text(popup, text);
+}
+
+// Popups are tried in lookup order; one that is not ready is passed over so it never blocks
+// the popups behind it.
 static HWND find_ready_popup(char (&text)[1024])
 {
     update_titles();
     for (std::uintptr_t key : title_cache_popups(s_titles)) {
         HWND popup = reinterpret_cast<HWND>(key);
-        if (title_cache_taken(s_titles, key))
-            PostMessageA(popup, WM_CLOSE, 0, 0);
-        else if (read_popup_text(popup, text))
+        if (ready_to_take(popup, text))
             return popup;
     }
     return nullptr;
-}
-
-// The popup a hint named, once it is ready and unless it was taken already.
-static HWND hinted_popup(HWND popup, char (&text)[1024])
-{
-    bool taken = title_cache_taken(s_titles, reinterpret_cast<std::uintptr_t>(popup));
-    return !taken && read_popup_text(popup, text) ? popup : nullptr;
 }
 
 // The new item alone is selected and focused. Clearing every item's states walks the whole
@@ -167,7 +169,7 @@ void capture_step(HWND hwnd, HWND hinted)
 {
     CaptureLock lock;
     char text[1024];
-    HWND popup = hinted ? hinted_popup(hinted, text) : find_ready_popup(text);
+    HWND popup = hinted ? (ready_to_take(hinted, text) ? hinted : nullptr) : find_ready_popup(text);
     if (!popup)
         return;
     // A text that does not split is filed whole as the message, so the popup is closed.
