@@ -162,11 +162,13 @@ struct LoadResult {
 
 // One load: `count` messages "TAG i", the i-th from address 127.0.NET.(1 + i % 40), sent by `senders`
 // threads at once, each sending its next message when the service has answered the last. Sustained, a
-// message the service refuses is sent again 5 ms later until it is accepted.
+// message the service refuses is sent again 5 ms later until it is accepted (for 60 s at most: a service
+// that tells no one leaves the taker's popups open).
 struct Load {
     std::string tag;
     int count, net;
     bool sustained;
+    double until; // sustained: no sending again after this
     std::atomic<int> next{0}, refusals{0};
     std::vector<char> accepted;
     std::vector<double> lastReply; // per thread
@@ -185,7 +187,8 @@ DWORD WINAPI send_some(LPVOID p)
         std::uint32_t from = 0x7F000001 | static_cast<std::uint32_t>(l.net << 8) | static_cast<std::uint32_t>(1 + i % 40);
         double replied = 0;
         bool ok;
-        while (!(ok = send_message(from, l.tag + " " + std::to_string(i), replied)) && l.sustained) {
+        while (!(ok = send_message(from, l.tag + " " + std::to_string(i), replied)) && l.sustained &&
+               now_ms() < l.until) {
             ++l.refusals;
             Sleep(5);
         }
@@ -213,6 +216,7 @@ LoadResult send_load(const char *tag, int count, int senders, int net, bool sust
     for (int t = 0; t < senders; ++t)
         sendings.push_back({&load, static_cast<size_t>(t)});
     double t0 = now_ms();
+    load.until = t0 + 60000;
     std::vector<HANDLE> threads;
     for (Sending &s : sendings)
         threads.push_back(CreateThread(nullptr, 0, send_some, &s, 0, nullptr));
