@@ -329,8 +329,8 @@ E2E_TEST(bench_service, hinted_against_timer)
         LoadResult y = send_load("taker", sustainedCount, 8, 3, true, nullptr);
         yardstick = rate(y.accepted, y.sendMs);
         std::printf("BENCH service: sustained ingest of %d from 8 senders, the service with an instant taker: "
-                    "%.0f messages/s (%d refusals sent again)\n",
-                    sustainedCount, yardstick, y.refused);
+                    "%.0f messages/s (%d accepted, %d refusals sent again)\n",
+                    sustainedCount, yardstick, y.accepted, y.refused);
     }
     Receiver r;
     if (!CHECK(r.start()))
