@@ -1,6 +1,8 @@
 // main.cpp - program entry: network check, single instance, and the main window's modal run.
 #include "app/ids.h"
 #include "app/mainwnd.h"
+#include "receive/popup_hint.h"
+#include "receive/store_reader.h"
 #include "send/send.h"
 
 #include <winnetwk.h>
@@ -19,8 +21,6 @@ HINSTANCE g_instance;
 HANDLE g_mapping;
 volatile std::uint32_t *g_sharedView;
 
-static const char kSharedMemoryName[] = "fmMorvaneTolvik";
-
 // True unless the network provider layer answers "no network". Any other outcome,
 // including other errors, counts as a network being present.
 static bool network_present()
@@ -35,12 +35,6 @@ static bool network_present()
     return rc != ERROR_NO_NETWORK;
 }
 
-// The slot holds the first instance's window handle in 32 bits; handles are sign-extended.
-static HWND handle_from_slot(std::uint32_t slot)
-{
-    return reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<std::int32_t>(slot)));
-}
-
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     if (!network_present()) {
@@ -49,7 +43,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         return 0;
     }
 
-    g_mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4, kSharedMemoryName);
+    g_mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4, kInstanceMemoryName);
     bool alreadyRunning = GetLastError() == ERROR_ALREADY_EXISTS;
     g_sharedView = g_mapping
         ? static_cast<volatile std::uint32_t *>(MapViewOfFile(g_mapping, FILE_MAP_WRITE, 0, 0, 4))
@@ -58,7 +52,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     if (alreadyRunning) {
         // Without a view there is no handle to read: still ask, so the user learns why
         // no window opens, but post to no window.
-        HWND first = g_sharedView ? handle_from_slot(*g_sharedView) : nullptr;
+        HWND first = g_sharedView ? reinterpret_cast<HWND>(handle_from_slot(*g_sharedView)) : nullptr;
         int answer = MessageBoxA(nullptr, "Tolvik already running! Activate previous instance?", "Tolvik",
                                  MB_SYSTEMMODAL | MB_ICONWARNING | MB_YESNO);
         if (answer == IDYES && first)
@@ -66,6 +60,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         return 0;
     }
 
+    // The stored messages are read while the window is built; its initialisation files them.
+    store_reader_start();
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&icc);
     g_instance = instance;

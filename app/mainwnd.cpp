@@ -3,7 +3,9 @@
 
 #include "app/ids.h"
 #include "app/shell.h"
+#include "receive/capture.h"
 #include "receive/incoming.h"
+#include "receive/store_reader.h"
 #include "receive/timers.h"
 #include "receive/dialogs.h"
 #include "send/send.h"
@@ -67,10 +69,12 @@ void main_context_menu_open(bool open)
     g_main.contextMenuOpen = open;
 }
 
-// Sets the dialog's message result and answers the dialog manager.
+// Sets the dialog's message result and answers the dialog manager. Setting it is a round trip
+// to the window server, so a result the dialog holds already is not set again (most are 0).
 static INT_PTR answer(HWND hwnd, BOOL handled, LRESULT result)
 {
-    SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
+    if (GetWindowLongPtrA(hwnd, DWLP_MSGRESULT) != result)
+        SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
     return handled;
 }
 
@@ -128,6 +132,30 @@ static void setup_incoming(HWND list)
     add_column(list, 3, "Message", client_width(list));
 }
 
+// Icons 134 and 156 at the small icon size, loaded once. The tray draws its icons at that size:
+// each icon has a frame drawn for it, which a shrunk 32x32 frame would lose the lines of.
+static void load_tray_icons()
+{
+    if (g_main.trayIcon)
+        return;
+    const int small = GetSystemMetrics(SM_CXSMICON);
+    g_main.trayIcon = static_cast<HICON>(LoadImageA(g_instance, MAKEINTRESOURCEA(IDI_TOLVIK), IMAGE_ICON, small,
+                                                    small, 0));
+    g_main.trayIconAlt = static_cast<HICON>(LoadImageA(g_instance, MAKEINTRESOURCEA(IDI_TOLVIK_ALT), IMAGE_ICON,
+                                                       small, small, 0));
+}
+
+// The tray icon, all that start-up shows of Tolvik, goes up as soon as the window exists: the
+// dialog manager sends WM_SETFONT before it makes the controls, which take a good part of the
+// start. The initialisation adds it when that did not happen.
+static void add_tray_icon_once(HWND hwnd)
+{
+    if (g_main.trayRecord.hWnd)
+        return;
+    load_tray_icons();
+    tray_add_icon(hwnd);
+}
+
 static void on_init_dialog(HWND hwnd)
 {
     if (g_sharedView) // 1
@@ -135,16 +163,12 @@ static void on_init_dialog(HWND hwnd)
 
     tray_edit_system_menu(hwnd); // 2
 
-    // The tray draws its icons at the small icon size: each icon has a frame drawn for it, which
-    // a shrunk 32x32 frame would lose the lines of.
-    const int small = GetSystemMetrics(SM_CXSMICON);
-    g_main.trayIcon = static_cast<HICON>(LoadImageA(g_instance, MAKEINTRESOURCEA(IDI_TOLVIK), IMAGE_ICON, small,
-                                                    small, 0)); // 3
-    g_main.trayIconAlt = static_cast<HICON>(LoadImageA(g_instance, MAKEINTRESOURCEA(IDI_TOLVIK_ALT), IMAGE_ICON,
-                                                       small, small, 0));
+    load_tray_icons(); // 3
     HICON big = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_TOLVIK));
     SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
     SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(g_main.trayIcon));
+
+    add_tray_icon_once(hwnd); // 14, done already at WM_SETFONT
 
     set_button_icon(hwnd, IDC_REPLY, IDI_REPLY); // 4
     set_button_icon(hwnd, IDC_VIEW, IDI_VIEW);
@@ -182,8 +206,6 @@ static void on_init_dialog(HWND hwnd)
                          LVS_EX_HEADERDRAGDROP | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP,
                          LVS_EX_HEADERDRAGDROP | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
 
-    tray_add_icon(hwnd); // 14
-
     SendDlgItemMessageA(hwnd, IDC_SENDER, BM_SETCHECK, BST_CHECKED, 0); // 15
 
     settings_load(); // 16
@@ -202,6 +224,8 @@ static void on_init_dialog(HWND hwnd)
 
     if (g_settings.KeepIncoming) // 21
         store_load();
+    else
+        store_reader_end(); // the reading started ahead is not wanted
 
     EnableWindow(GetDlgItem(hwnd, IDC_DELETEALL), // 22
                  SendMessageA(g_main.incoming, LVM_GETITEMCOUNT, 0, 0) > 0);
@@ -267,7 +291,14 @@ INT_PTR CALLBACK MainDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         tray_on_taskbar_created(hwnd);
         return answer(hwnd, TRUE, 0);
     }
+    if (msg != 0 && msg == capture_hint_message()) {
+        capture_on_hint(hwnd, wParam);
+        return answer(hwnd, TRUE, 0);
+    }
     switch (msg) {
+    case WM_SETFONT: // the window exists, its controls come next
+        add_tray_icon_once(hwnd);
+        return FALSE;
     case WM_INITDIALOG:
         on_init_dialog(hwnd);
         return TRUE;

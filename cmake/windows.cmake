@@ -26,7 +26,7 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/res/tolvik.rc PROPERTIES
                             OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/res/tolvik.manifest;${TOLVIK_RES_IMAGES}")
 # The shipped program targets Windows XP's API set.
 target_compile_definitions(tolvik PRIVATE WINVER=0x0501 _WIN32_WINNT=0x0501 _WIN32_IE=0x0600 NOMINMAX)
-target_link_libraries(tolvik PRIVATE comctl32 shell32 netapi32 mpr advapi32 user32 gdi32 kernel32)
+target_link_libraries(tolvik PRIVATE comctl32 shell32 mpr advapi32 user32 gdi32 kernel32)
 set_target_properties(tolvik PROPERTIES OUTPUT_NAME tolvik)
 
 # tolvik-send.exe: the console sender for scripts, with Tolvik's send texts and name splitting.

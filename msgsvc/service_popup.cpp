@@ -18,6 +18,8 @@ namespace {
 // window, so whatever arrives through its queue is at most a reason to look at the hand-off queue.
 constexpr UINT kShowMessage = WM_APP + 1;
 constexpr char kWindowClass[] = "TolvikMsgsvc";
+constexpr UINT_PTR kShowTimer = 1;  // a popup that Tolvik was told of is shown when this fires
+constexpr UINT kShowGraceMs = 200;
 
 struct Handed {
     uint32_t source;
@@ -47,12 +49,13 @@ void release_place(uint32_t source)
 struct PopupSide {
     ServiceShared *shared = nullptr;
     std::map<HWND, uint32_t> open;  // each popup and the source of its message
-    unsigned shown = 0;             // popups shown so far, for their cascade position
+    unsigned shown = 0;             // popups shown so far (not those Tolvik took first), for their cascade position
 };
 
 struct PopupInit {
     PopupSide *side;
     const std::string *text;
+    bool hinted;  // a Tolvik was told of the popup
 };
 
 // Sizes the popup to its text, at most 420 pixels wide with long words broken (as the static draws them, with
@@ -89,23 +92,32 @@ void layout_popup(const PopupSide &side, HWND dlg, HWND ok, HWND text)
     SetWindowPos(dlg, HWND_TOP, x, y, w + extra_w, h + extra_h, SWP_NOACTIVATE);
 }
 
-void on_popup_init(HWND dlg, const PopupInit &init)
+void on_popup_init(HWND dlg, PopupInit &init)
 {
     SetWindowLongPtrA(dlg, DWLP_USER, reinterpret_cast<LONG_PTR>(init.side));
     const bool russian = GetACP() == 1251;
     SetWindowTextA(dlg, std::string(russian ? kPopupTitleRussian : kPopupTitle).c_str());
     const HINSTANCE inst = GetModuleHandleA(nullptr);
-    const HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     // The order of creation is the order of the children: the OK button first, the text second.
-    HWND ok = CreateWindowExA(0, "Button", "OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 0, 80, 24,
-                              dlg, reinterpret_cast<HMENU>(IDOK), inst, nullptr);
-    HWND text = CreateWindowExA(0, "Static", init.text->c_str(),
-                                WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, 0, 0, 200, 40, dlg,
-                                reinterpret_cast<HMENU>(0xFFFF), inst, nullptr);
+    CreateWindowExA(0, "Button", "OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 0, 80, 24, dlg,
+                    reinterpret_cast<HMENU>(IDOK), inst, nullptr);
+    CreateWindowExA(0, "Static", init.text->c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, 0,
+                    0, 200, 40, dlg, reinterpret_cast<HMENU>(0xFFFF), inst, nullptr);
+    init.hinted = popup_hint(dlg);  // ready: title, OK button first, then the text
+}
+
+// Fonts, size, place and focus, then on the screen: what a popup needs only once it is shown.
+void present_popup(PopupSide &side, HWND dlg)
+{
+    HWND ok = GetDlgItem(dlg, IDOK), text = GetDlgItem(dlg, 0xFFFF);
+    const HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     SendMessageA(ok, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SendMessageA(text, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    layout_popup(*init.side, dlg, ok, text);
+    layout_popup(side, dlg, ok, text);
+    ++side.shown;
     SetFocus(ok);
+    ShowWindow(dlg, SW_SHOW);
+    SetForegroundWindow(dlg);
 }
 
 void on_popup_destroy(HWND dlg)
@@ -124,7 +136,7 @@ INT_PTR CALLBACK popup_proc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
     case WM_INITDIALOG:
-        on_popup_init(dlg, *reinterpret_cast<const PopupInit *>(lParam));
+        on_popup_init(dlg, *reinterpret_cast<PopupInit *>(lParam));
         return FALSE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)
@@ -132,6 +144,13 @@ INT_PTR CALLBACK popup_proc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
         return TRUE;
     case WM_CLOSE:
         DestroyWindow(dlg);
+        return TRUE;
+    case WM_TIMER:
+        if (wParam == kShowTimer) {
+            KillTimer(dlg, kShowTimer);
+            if (PopupSide *side = reinterpret_cast<PopupSide *>(GetWindowLongPtrA(dlg, DWLP_USER)))
+                present_popup(*side, dlg);
+        }
         return TRUE;
     case WM_DESTROY:
         on_popup_destroy(dlg);
@@ -141,8 +160,8 @@ INT_PTR CALLBACK popup_proc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
     }
 }
 
-// Shows one popup. The network thread took its place in the room before it answered the sender: a popup
-// that cannot be shown is logged and gives its place back.
+// Makes one popup and shows it, or has it shown later. The network thread took its place in the room before it
+// answered the sender: a popup that cannot be made is logged and gives its place back.
 void show_popup(PopupSide &side, const Handed &handed)
 {
     const std::string &text = handed.text;
@@ -150,10 +169,10 @@ void show_popup(PopupSide &side, const Handed &handed)
         DLGTEMPLATE t;
         WORD menu, cls, title;
     } tpl = {};
-    tpl.t.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFOREGROUND | WS_VISIBLE;
+    tpl.t.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFOREGROUND;
     tpl.t.cx = 200;
     tpl.t.cy = 80;
-    PopupInit init{&side, &text};
+    PopupInit init{&side, &text, false};
     HWND dlg = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), &tpl.t, nullptr, popup_proc,
                                           reinterpret_cast<LPARAM>(&init));
     if (!dlg) {
@@ -161,14 +180,23 @@ void show_popup(PopupSide &side, const Handed &handed)
         release_place(handed.source);
         return;
     }
-    ++side.shown;
     side.open[dlg] = handed.source;
+    // A Tolvik told of the popup takes it within moments, before it is worth drawing; a popup it has not taken
+    // when the grace is over is shown (a timer: while messages wait to be shown, later still).
+    if (init.hinted)
+        SetTimer(dlg, kShowTimer, kShowGraceMs, nullptr);
+    else
+        present_popup(side, dlg);
 }
 
-// Shows every text waiting in the hand-off queue.
+// Shows every text waiting in the hand-off queue. Popups already taken are closed before each: their places
+// are what the next messages need.
 void show_handed(PopupSide &side)
 {
     for (;;) {
+        MSG close;
+        while (PeekMessageA(&close, nullptr, WM_CLOSE, WM_CLOSE, PM_REMOVE))
+            DispatchMessageA(&close);
         Handed next;
         {
             Locked lock;

@@ -11,7 +11,7 @@ target_compile_definitions(msgsvc_win PUBLIC ${MSGSVC_DEFS})
 target_link_libraries(msgsvc_win PUBLIC ws2_32 user32 advapi32 kernel32)
 
 add_executable(msgsvc WIN32 ${CMAKE_CURRENT_LIST_DIR}/service_main.cpp ${CMAKE_CURRENT_LIST_DIR}/service_net.cpp
-               ${CMAKE_CURRENT_LIST_DIR}/service_popup.cpp)
+               ${CMAKE_CURRENT_LIST_DIR}/service_popup.cpp ${CMAKE_CURRENT_LIST_DIR}/service_hint.cpp)
 target_link_libraries(msgsvc PRIVATE msgsvc_win gdi32)
 set_target_properties(msgsvc PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${MSGSVC_OUT})
 

@@ -8,6 +8,7 @@
 #include "app/shell.h"
 #include "receive/incoming.h"
 #include "receive/msgtext.h"
+#include "receive/popup_hint.h"
 #include "receive/timers.h"
 #include "receive/title_cache.h"
 #include "settings/settings.h"
@@ -104,47 +105,60 @@ static bool stored_by_earlier_run(HWND popup, const char *text)
     return mark == kStoredForGood || (mark > 0 && store_holds(static_cast<size_t>(mark - 1), text));
 }
 
-// Popups are tried in lookup order; one that has no text yet, or is not shaped like a
-// messenger popup, is passed over so it never blocks the popups behind it. So is one taken
-// on an earlier tick (or stored by an earlier run) that has not acted on its WM_CLOSE yet: it
-// is asked again, never filed again.
+// Whether a popup (a window with a popup title) can be taken now, its text read into text:
+// it must be shaped like a messenger popup and hold its text. One taken on an earlier step (or
+// stored by an earlier run) that has not acted on its WM_CLOSE yet is asked again, never filed
+// again. The one rule for the timer's lookup and for a hint.
+static bool ready_to_take(HWND popup, char (&text)[1024])
+{
+    std::uintptr_t key = reinterpret_cast<std::uintptr_t>(popup);
+    if (!title_cache_taken(s_titles, key)) {
+        if (!read_popup_text(popup, text))
+            return false;
+        if (!stored_by_earlier_run(popup, text))
+            return true;
+        title_cache_mark_taken(s_titles, key);
+    }
+    PostMessageA(popup, WM_CLOSE, 0, 0);
+    return false;
+}
+
+// Popups are tried in lookup order; one that is not ready is passed over so it never blocks
+// the popups behind it.
 static HWND find_ready_popup(char (&text)[1024])
 {
     update_titles();
     for (std::uintptr_t key : title_cache_popups(s_titles)) {
         HWND popup = reinterpret_cast<HWND>(key);
-        if (!title_cache_taken(s_titles, key)) {
-            if (!read_popup_text(popup, text))
-                continue;
-            if (!stored_by_earlier_run(popup, text))
-                return popup;
-            title_cache_mark_taken(s_titles, key);
-        }
-        PostMessageA(popup, WM_CLOSE, 0, 0);
+        if (ready_to_take(popup, text))
+            return popup;
     }
     return nullptr;
 }
 
 // The new item alone is selected and focused. Clearing every item's states walks the whole
 // list, so when the one selected item is the previous selection mark (what the last capture
-// left), only that item is cleared: the end state is the same.
+// left), only that item is cleared, after the new one has both states: the buttons that need a
+// selection then never see none in between (each time they change, they are redrawn).
 static void select_only(int index)
 {
     HWND list = g_main.incoming;
     LVITEMA clear = {};
     clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    LVITEMA set = {};
+    set.stateMask = set.state = LVIS_SELECTED | LVIS_FOCUSED;
     int mark = static_cast<int>(SendMessageA(list, LVM_GETSELECTIONMARK, 0, 0));
     bool onlyMark = SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) == 1 && mark >= 0 &&
                     (SendMessageA(list, LVM_GETITEMSTATE, mark, LVIS_SELECTED) & LVIS_SELECTED);
     bool focusOnMark = SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED) == mark;
-    if (onlyMark && focusOnMark)
+    if (onlyMark && focusOnMark && mark != index) {
+        SendMessageA(list, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&set));
         SendMessageA(list, LVM_SETITEMSTATE, mark, reinterpret_cast<LPARAM>(&clear));
-    else
+    } else {
         SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
-    LVITEMA set = {};
-    set.stateMask = set.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageA(g_main.incoming, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&set));
-    SendMessageA(g_main.incoming, LVM_ENSUREVISIBLE, index, FALSE);
+        SendMessageA(list, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&set));
+    }
+    SendMessageA(list, LVM_ENSUREVISIBLE, index, FALSE);
 }
 
 static void react(HWND hwnd)
@@ -168,11 +182,11 @@ public:
     CaptureLock &operator=(const CaptureLock &) = delete;
 };
 
-void capture_step(HWND hwnd)
+void capture_step(HWND hwnd, HWND hinted)
 {
     CaptureLock lock;
     char text[1024];
-    HWND popup = find_ready_popup(text);
+    HWND popup = hinted ? (ready_to_take(hinted, text) ? hinted : nullptr) : find_ready_popup(text);
     if (!popup)
         return;
     // A text that does not split is filed whole as the message, so the popup is closed.
@@ -203,4 +217,26 @@ void capture_step(HWND hwnd)
     title_cache_mark_taken(s_titles, reinterpret_cast<std::uintptr_t>(popup));
     react(hwnd);
     animation_start(hwnd);
+}
+
+UINT capture_hint_message()
+{
+    static const UINT message = RegisterWindowMessageA(kPopupReadyMessage);
+    return message;
+}
+
+// The handle comes from another program: it is only ever looked at through the window
+// functions, which answer nothing for a handle that names no window.
+void capture_on_hint(HWND hwnd, WPARAM window)
+{
+    std::uintptr_t key = static_cast<std::uintptr_t>(window);
+    if (!g_settings.Monitor || !title_cache_hint_wanted(s_titles, key))
+        return;
+    HWND popup = reinterpret_cast<HWND>(window);
+    TitleMatch match = classify(popup);
+    title_cache_hinted(s_titles, key, match);
+    if (match != TitleMatch::None)
+        capture_step(hwnd, popup);
+    if (!title_cache_taken(s_titles, key)) // the step took nothing
+        title_cache_hint_missed(s_titles);
 }

@@ -8,6 +8,7 @@
 #include "app/shell.h"
 #include "receive/incoming_logic.h"
 #include "receive/msgtext.h"
+#include "receive/store_reader.h"
 #include "settings/history.h"
 #include "settings/regkey.h"
 #include "settings/settings.h"
@@ -16,7 +17,6 @@
 #include <cstring>
 #include <vector>
 
-static const char kMessagesKey[] = "Software\\Morvane\\Tolvik\\Messages";
 static StoreTracker s_store; // what the Messages key holds relative to the list
 
 static HWND list()
@@ -34,45 +34,66 @@ static int selected_count()
     return static_cast<int>(SendMessageA(list(), LVM_GETSELECTEDCOUNT, 0, 0));
 }
 
-static void set_subitem(int index, int sub, const char *text)
-{
-    LVITEMA item = {};
-    item.iSubItem = sub;
-    item.pszText = const_cast<char *>(text);
-    SendMessageA(list(), LVM_SETITEMTEXTA, index, reinterpret_cast<LPARAM>(&item));
-}
+// An item's data, owned by the item (freed on LVN_DELETEITEM): the full text, and the four
+// columns, which the list asks for when it needs them (LVN_GETDISPINFO). Setting each column's
+// text in the list instead costs a call per column and item, most of a filing's time when the
+// store is loaded at start-up.
+struct IncomingItem {
+    std::string full;
+    std::string columns[4]; // Time, From, To, Message
+};
 
 int incoming_file(const char *from, const char *to, const char *time, const char *message, const char *fullText)
 {
-    size_t length = std::strlen(fullText);
-    char *copy = new char[length + 1]; // owned by the item; freed on LVN_DELETEITEM
-    std::memcpy(copy, fullText, length + 1);
+    IncomingItem *data = new IncomingItem{fullText, {time, from, to, message_column_text(message)}};
     LVITEMA item = {};
     item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = item_count() + 1;
-    item.pszText = const_cast<char *>(time);
-    item.lParam = reinterpret_cast<LPARAM>(copy);
+    item.pszText = LPSTR_TEXTCALLBACKA;
+    item.lParam = reinterpret_cast<LPARAM>(data);
     int index = static_cast<int>(SendMessageA(list(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
     if (index < 0) {
-        delete[] copy;
+        delete data;
         return index;
     }
-    set_subitem(index, 1, from);
-    set_subitem(index, 2, to);
-    set_subitem(index, 3, message_column_text(message).c_str());
     SendMessageA(list(), LVM_UPDATE, index, 0);
     store_note_change(s_store, static_cast<size_t>(index));
     return index;
 }
 
-static const char *item_full_text(int index)
+static const IncomingItem *item_data(int index)
 {
     LVITEMA item = {};
     item.mask = LVIF_PARAM;
     item.iItem = index;
     if (!SendMessageA(list(), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
         return nullptr;
-    return reinterpret_cast<const char *>(item.lParam);
+    return reinterpret_cast<const IncomingItem *>(item.lParam);
+}
+
+static const char *item_full_text(int index)
+{
+    const IncomingItem *data = item_data(index);
+    return data ? data->full.c_str() : nullptr;
+}
+
+// The text of a column the list asks for, cut to the room it gives.
+static void give_column(NMHDR *header)
+{
+    bool wide = header->code == LVN_GETDISPINFOW;
+    LVITEMA &item = reinterpret_cast<NMLVDISPINFOA *>(header)->item; // the same layout in both forms
+    if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0)
+        return;
+    const IncomingItem *data = item.lParam ? reinterpret_cast<const IncomingItem *>(item.lParam) : item_data(item.iItem);
+    const char *text = data && item.iSubItem >= 0 && item.iSubItem < 4 ? data->columns[item.iSubItem].c_str() : "";
+    if (!wide) {
+        lstrcpynA(item.pszText, text, item.cchTextMax);
+    } else {
+        WCHAR *out = reinterpret_cast<WCHAR *>(item.pszText);
+        int n = MultiByteToWideChar(CP_ACP, 0, text, -1, out, item.cchTextMax);
+        if (n == 0) // too long for the room: cut it there
+            out[item.cchTextMax - 1] = L'\0';
+    }
 }
 
 bool incoming_full_text(int index, std::string &text)
@@ -140,55 +161,48 @@ static bool char_equal(char a, char b)
     return char_equal_ignore_case(a, b);
 }
 
-// Appends the stored messages. The list is drawn once at the end, not per item.
+// Appends the stored messages as the reader (started ahead at start-up) hands them over. The
+// list is drawn once at the end, not per item, and has room for all of them from the start.
 void store_load()
 {
-    RegKey key;
-    if (key.open(kMessagesKey) != ERROR_SUCCESS) {
-        if (item_count() == 0)
-            store_written(s_store, 0); // no key and no items: the store mirrors the list
-        return;
-    }
     // The key mirrors the list exactly when its values are 0..N-1 in order, each filed.
     bool mirrors = item_count() == 0;
     int firstIndex = item_count();
     SendMessageA(list(), WM_SETREDRAW, FALSE, 0);
     int lastFiled = -1;
-    for (DWORD i = 0;; ++i) {
-        char name[10];
-        char data[1024];
-        bool isText = false;
-        LONG rc = key.value_text(i, name, sizeof name, data, sizeof data, isText);
-        StoreEnumStep next = store_enum_step(rc);
-        if (next == StoreEnumStep::Stop) {
-            if (rc != ERROR_NO_MORE_ITEMS)
+    std::vector<StoredText> values;
+    std::size_t expected = 0;
+    for (bool first = true; store_reader_take(values, expected); first = false) {
+        if (first && expected > 0)
+            SendMessageA(list(), LVM_SETITEMCOUNT, static_cast<WPARAM>(item_count()) + expected, 0);
+        for (const StoredText &v : values) {
+            ParsedMessage parsed;
+            parse_message_text(v.text, char_equal, parsed);
+            int filed = incoming_file(parsed.from, parsed.to, parsed.time, parsed.message, v.text.c_str());
+            if (filed >= 0)
+                lastFiled = filed;
+            if (filed < 0 || store_value_name(static_cast<size_t>(filed - firstIndex)) != v.name)
                 mirrors = false;
-            break;
         }
-        // Values that are not text, or longer than 1023 characters, are skipped.
-        if (next == StoreEnumStep::Skip || !isText) {
-            mirrors = false;
-            continue;
-        }
-        ParsedMessage parsed;
-        parse_message_text(data, char_equal, parsed);
-        int filed = incoming_file(parsed.from, parsed.to, parsed.time, parsed.message, data);
-        if (filed >= 0)
-            lastFiled = filed;
-        if (filed < 0 || store_value_name(static_cast<size_t>(filed - firstIndex)) != name)
-            mirrors = false;
     }
-    // The count is shown once for the whole load; the end state is the same as per value.
-    if (receiver_mode())
-        message_count_update();
-    if (lastFiled >= 0)
-        SendMessageA(list(), LVM_ENSUREVISIBLE, lastFiled, FALSE);
+    StoreReadEnd end = store_reader_end();
+    if (end.opened) {
+        // The count is shown once for the whole load; the end state is the same as per value.
+        if (receiver_mode())
+            message_count_update();
+        if (lastFiled >= 0)
+            SendMessageA(list(), LVM_ENSUREVISIBLE, lastFiled, FALSE);
+    }
     SendMessageA(list(), WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list(), nullptr, TRUE);
-    if (mirrors)
+    if (!end.opened) {
+        if (item_count() == 0)
+            store_written(s_store, 0); // no key and no items: the store mirrors the list
+    } else if (mirrors && end.whole) {
         store_written(s_store, static_cast<size_t>(item_count()));
-    else
+    } else {
         store_write_failed(s_store); // the next save rewrites the key whole
+    }
 }
 
 void store_at_exit()
@@ -282,6 +296,15 @@ static void show_context_menu(HWND hwnd, POINT at)
     main_context_menu_open(false);
 }
 
+// Every selection change comes here, several for one capture: a button is only touched when
+// its state changes (enabling costs a round trip to the window server even then).
+static void enable_button(HWND hwnd, int id, bool enable)
+{
+    HWND button = GetDlgItem(hwnd, id);
+    if (!IsWindowEnabled(button) != !enable)
+        EnableWindow(button, enable);
+}
+
 LRESULT incoming_on_notify(HWND hwnd, NMHDR *header)
 {
     if (!header || header->hwndFrom != list())
@@ -299,10 +322,10 @@ LRESULT incoming_on_notify(HWND hwnd, NMHDR *header)
     }
     case LVN_ITEMCHANGED: {
         bool selected = selected_count() > 0;
-        EnableWindow(GetDlgItem(hwnd, IDC_REPLY), selected);
-        EnableWindow(GetDlgItem(hwnd, IDC_VIEW), selected);
-        EnableWindow(GetDlgItem(hwnd, IDC_DELETE), selected);
-        EnableWindow(GetDlgItem(hwnd, IDC_DELETEALL), item_count() > 0);
+        enable_button(hwnd, IDC_REPLY, selected);
+        enable_button(hwnd, IDC_VIEW, selected);
+        enable_button(hwnd, IDC_DELETE, selected);
+        enable_button(hwnd, IDC_DELETEALL, item_count() > 0);
         break;
     }
     case LVN_KEYDOWN: {
@@ -316,8 +339,12 @@ LRESULT incoming_on_notify(HWND hwnd, NMHDR *header)
         }
         break;
     }
-    case LVN_DELETEITEM: // the item's copy of its full text goes with it
-        delete[] reinterpret_cast<char *>(reinterpret_cast<NMLISTVIEW *>(header)->lParam);
+    case LVN_GETDISPINFOA:
+    case LVN_GETDISPINFOW:
+        give_column(header);
+        break;
+    case LVN_DELETEITEM: // the item's data goes with it
+        delete reinterpret_cast<IncomingItem *>(reinterpret_cast<NMLISTVIEW *>(header)->lParam);
         break;
     default:
         break;

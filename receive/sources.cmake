@@ -6,6 +6,7 @@ set(RECEIVE_CORE_SOURCES
 )
 set(RECEIVE_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/incoming.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/store_reader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/capture.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dialogs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/about.cpp

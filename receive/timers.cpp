@@ -53,6 +53,7 @@ void timer_on_tick(HWND hwnd, UINT_PTR id)
         if (!g_main.fullFrame)
             ShowWindow(hwnd, SW_HIDE);
         KillTimer(hwnd, TIMER_HIDE);
+        send_prepare(); // start-up is over
         break;
     case TIMER_ANIMATION: animation_tick(hwnd); break;
     case TIMER_TRAY_RETRY: tray_retry_add(hwnd); break;

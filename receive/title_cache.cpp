@@ -8,6 +8,7 @@
 void title_cache_begin(TitleCache &cache)
 {
     ++cache.tick;
+    cache.hintMisses = 0;
 }
 
 bool title_cache_full_scan(const TitleCache &cache)
@@ -20,14 +21,18 @@ static bool slot_due(const TitleCache &cache, const TitleCache::Entry &e)
     return cache.tick % kRefreshTicks == e.slot;
 }
 
+static void add_window(TitleCache &cache, std::uintptr_t window, TitleMatch match)
+{
+    std::uint32_t slot = cache.nextSlot;
+    cache.nextSlot = (slot + 1) % kRefreshTicks;
+    cache.windows.emplace(window, TitleCache::Entry{cache.tick, cache.tick, cache.nextOrder++, slot, match, false});
+}
+
 bool title_cache_needs_read(TitleCache &cache, std::uintptr_t window)
 {
     auto it = cache.windows.find(window);
     if (it == cache.windows.end()) {
-        std::uint32_t slot = cache.nextSlot;
-        cache.nextSlot = (slot + 1) % kRefreshTicks;
-        cache.windows.emplace(window, TitleCache::Entry{cache.tick, cache.tick, cache.nextOrder++, slot,
-                                                        TitleMatch::None, false});
+        add_window(cache, window, TitleMatch::None);
         return true;
     }
     TitleCache::Entry &e = it->second;
@@ -76,6 +81,25 @@ bool title_cache_taken(const TitleCache &cache, std::uintptr_t window)
 {
     auto it = cache.windows.find(window);
     return it != cache.windows.end() && it->second.taken;
+}
+
+bool title_cache_hint_wanted(const TitleCache &cache, std::uintptr_t window)
+{
+    return cache.hintMisses < kHintMissesPerTick && !title_cache_taken(cache, window);
+}
+
+void title_cache_hinted(TitleCache &cache, std::uintptr_t window, TitleMatch match)
+{
+    auto it = cache.windows.find(window);
+    if (it != cache.windows.end())
+        it->second.match = match;
+    else if (match != TitleMatch::None)
+        add_window(cache, window, match);
+}
+
+void title_cache_hint_missed(TitleCache &cache)
+{
+    ++cache.hintMisses;
 }
 
 void title_cache_end(TitleCache &cache)

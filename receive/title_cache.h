@@ -7,6 +7,9 @@
 // is read when first seen, on every tick while young (a message box gets its caption a
 // moment after it exists), and afterwards, whatever its class, once a second, the old
 // windows spread evenly over the ticks of that second.
+// A hint (the message service's word that one of its popups is ready; any program can send one)
+// names a window: it costs at most the read of that window's title, and the hinted steps that
+// take nothing are limited to a few per tick.
 #ifndef TOLVIK_TITLE_CACHE_H
 #define TOLVIK_TITLE_CACHE_H
 
@@ -31,10 +34,12 @@ struct TitleCache {
     std::uint64_t tick = 0;
     std::uint64_t nextOrder = 0;
     std::uint32_t nextSlot = 0; // slots are dealt in turn, so each tick re-reads a twentieth
+    std::uint32_t hintMisses = 0; // hints since this tick began that took no popup
 };
 
 constexpr std::uint64_t kYoungTicks = 40;   // a listed window is read every tick for its first 2 s
 constexpr std::uint64_t kRefreshTicks = 20; // every window is read once every 20 ticks (1 s)
+constexpr std::uint32_t kHintMissesPerTick = 4; // hints that take no popup, heeded per tick
 
 // Starts a tick.
 void title_cache_begin(TitleCache &cache);
@@ -60,6 +65,17 @@ std::vector<std::uintptr_t> title_cache_popups(const TitleCache &cache);
 // and never stands in front of the popups behind it, however long it takes to close.
 void title_cache_mark_taken(TitleCache &cache, std::uintptr_t window);
 bool title_cache_taken(const TitleCache &cache, std::uintptr_t window);
+
+// Whether a hint naming this window is worth the read of its title: not when the window is a
+// popup taken already, nor once this tick's share of hints that took nothing is used up.
+bool title_cache_hint_wanted(const TitleCache &cache, std::uintptr_t window);
+
+// The title of a hinted window was read: a known window takes the result, and a popup not known
+// yet is known from now on as if this tick's listing had met it.
+void title_cache_hinted(TitleCache &cache, std::uintptr_t window, TitleMatch match);
+
+// A hint took no popup: it counts against this tick's share.
+void title_cache_hint_missed(TitleCache &cache);
 
 // Ends a tick: after a full scan, the windows it did not meet are forgotten.
 void title_cache_end(TitleCache &cache);

@@ -161,6 +161,28 @@ static LONG CALLBACK on_fault(EXCEPTION_POINTERS *info)
     return EXCEPTION_CONTINUE_EXECUTION;
 }
 
+// NetMessageBufferSend, looked up once start-up is over (or at the first send): netapi32.dll
+// and the libraries it brings along stay off the way to the tray icon. Null when the system has
+// none. Workers that race here load the library twice and find the same function.
+using MessageSend = NET_API_STATUS(WINAPI *)(LPCWSTR, LPCWSTR, LPCWSTR, LPBYTE, DWORD);
+static MessageSend message_send()
+{
+    static std::atomic<MessageSend> s_send{nullptr};
+    MessageSend send = s_send.load();
+    if (!send) {
+        HMODULE dll = LoadLibraryA("netapi32.dll");
+        send = dll ? reinterpret_cast<MessageSend>(reinterpret_cast<void *>(GetProcAddress(dll, "NetMessageBufferSend")))
+                   : nullptr;
+        s_send.store(send);
+    }
+    return send;
+}
+
+void send_prepare()
+{
+    message_send();
+}
+
 static __attribute__((noinline)) std::uint32_t call_service(const WCHAR *recipient, BYTE *message, DWORD bytes)
 {
     Landing landing = {};
@@ -175,8 +197,11 @@ static __attribute__((noinline)) std::uint32_t call_service(const WCHAR *recipie
 #endif
         return kSendFaulted;
     }
+    MessageSend send = message_send();
+    if (!send)
+        return ERROR_NOT_SUPPORTED;
     t_landing = &landing;
-    NET_API_STATUS rc = NetMessageBufferSend(nullptr, recipient, nullptr, message, bytes);
+    NET_API_STATUS rc = send(nullptr, recipient, nullptr, message, bytes);
     t_landing = nullptr;
     return rc;
 }

@@ -8,6 +8,10 @@
 // worker; a Send while another runs is refused on the status line.
 void send_command(HWND hwnd);
 
+// Loads what a send needs (netapi32.dll), which start-up leaves out; the first Send does it
+// otherwise.
+void send_prepare();
+
 // Timer TIMER_SEND_NEXT: starts the worker of the next name of the running Send.
 void send_on_timer(HWND hwnd);
 

@@ -67,6 +67,15 @@ LONG RegKey::value_text(DWORD index, char *name, DWORD nameCap, char *text, std:
     return rc;
 }
 
+DWORD RegKey::value_count() const
+{
+    DWORD count = 0;
+    if (RegQueryInfoKeyA(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
+                         nullptr) != ERROR_SUCCESS)
+        return 0;
+    return count;
+}
+
 LONG RegKey::set_dword(const char *name, DWORD value) const
 {
     return RegSetValueExA(key_, name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value), sizeof value);

@@ -45,6 +45,9 @@ public:
     LONG value_name(DWORD index, char *name, DWORD nameCap) const;
     LONG value_text(DWORD index, char *name, DWORD nameCap, char *text, std::size_t cap, bool &isText) const;
 
+    // The number of values the key holds; 0 when it cannot be told.
+    DWORD value_count() const;
+
     LONG set_dword(const char *name, DWORD value) const;
     LONG set_text(const char *name, const char *text) const;           // REG_SZ with its zero
     LONG set_bare_text(const char *name, std::string_view text) const; // REG_SZ without it

@@ -10,7 +10,8 @@ add_executable(e2e_driver
   ${E2E_TEST_SOURCES})
 target_include_directories(e2e_driver PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_definitions(e2e_driver PRIVATE ${TEST_WIN_DEFS})
-target_link_libraries(e2e_driver PRIVATE comctl32 user32 gdi32 advapi32 shell32 kernel32)
+# The service benchmark sends over the messenger protocol with the service's own sender.
+target_link_libraries(e2e_driver PRIVATE msgsvc_win comctl32 user32 gdi32 advapi32 shell32 ws2_32 kernel32)
 
 # In-process probe loaded into tolvik.exe through a window hook: reads menus for the driver.
 add_library(e2e_probe SHARED ${CMAKE_SOURCE_DIR}/tests/e2e/probe.cpp ${CMAKE_SOURCE_DIR}/tests/e2e/probe.def)

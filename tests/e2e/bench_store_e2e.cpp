@@ -28,6 +28,9 @@ static void fill_store(int n)
         RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text), static_cast<DWORD>(len + 1));
     }
     RegCloseKey(key);
+    // The window server writes a changed registry to disk now and then, holding up every program
+    // meanwhile; written now, it does not do so during the start that is measured.
+    RegFlushKey(HKEY_CURRENT_USER);
 }
 
 E2E_TEST(bench_store, filing_cost_by_list_size)
@@ -75,26 +78,35 @@ E2E_TEST(bench_store, filing_cost_by_list_size)
 
 static double startup_ms(int stored)
 {
-    std::vector<double> runs;
-    for (int i = 0; i < 5; ++i) {
-        fill_store(stored);
-        App app;
-        double start = now_ms();
-        if (!app_start_main(app, 120000))
-            return -1;
-        runs.push_back(now_ms() - start);
-        app_exit(app, 60000);
-        harness_after_case();
-    }
-    std::sort(runs.begin(), runs.end());
-    return runs[runs.size() / 2];
+    fill_store(stored);
+    App app;
+    double start = now_ms();
+    if (!app_start_main(app, 120000))
+        return -1;
+    double ms = now_ms() - start;
+    app_exit(app, 60000);
+    harness_after_case();
+    return ms;
 }
 
+static double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Empty and full starts take turns, so that a change in the machine's load falls on both.
 E2E_TEST(bench_store, startup_with_10000_stored)
 {
-    double empty = startup_ms(0), full = startup_ms(10000);
-    CHECK(empty > 0 && full > 0);
+    std::vector<double> emptyRuns, fullRuns;
+    for (int i = 0; i < 7; ++i) {
+        emptyRuns.push_back(startup_ms(0));
+        fullRuns.push_back(startup_ms(10000));
+    }
+    double empty = median(emptyRuns), full = median(fullRuns);
+    CHECK(*std::min_element(emptyRuns.begin(), emptyRuns.end()) > 0 &&
+          *std::min_element(fullRuns.begin(), fullRuns.end()) > 0);
     std::printf("BENCH store: start-up to initialised window: empty store %.1f ms, 10000 stored %.1f ms, "
-                "ratio %.2f (target <= 3)\n",
+                "ratio %.2f (target <= 2)\n",
                 empty, full, empty > 0 ? full / empty : 0.0);
 }

@@ -1,6 +1,7 @@
 // capture_e2e.cpp - taking messenger popups: lookup by title, reading and closing them,
 // filing once, passing over popups that cannot be taken, and the reactions to a new
 // message (viewer, bring-forward, mode switch, animation, external program).
+#include "receive/popup_hint.h"
 #include "tests/e2e/helpers.h"
 
 #include <algorithm>
@@ -8,6 +9,13 @@
 #include <set>
 
 static const char kTime[] = "12/6/2001 2:45 PM";
+
+// The message service's word that a popup is ready; anyone may send it. Sent (not posted): the
+// step it sets off has run when this returns.
+static void hint(HWND main, WPARAM window)
+{
+    SendMessageA(main, RegisterWindowMessageA(kPopupReadyMessage), window, 0);
+}
 
 E2E_TEST(capture, no_popup_changes_nothing_and_near_titles_are_left_alone)
 {
@@ -165,6 +173,67 @@ E2E_TEST(capture, plain_windows_titled_late_are_taken_within_a_second)
     CHECK_EQ_INT(app_exit(r.app), 0);
 }
 
+E2E_TEST(capture, hint_takes_the_named_popup_at_once)
+{
+    Receiver r;
+    App late;
+    if (!CHECK(r.start()))
+        return;
+    // A plain window that gets its title late is found by the ticks only within a second.
+    CHECK(popup_start(late, "--plain --title-late 300 --text hinted"));
+    HWND box = nullptr;
+    CHECK(wait_until(
+        [&] {
+            box = wait_popups(late);
+            return box && text_of(box) == "Messenger service ";
+        },
+        5000, 2));
+    hint(r.app.main, reinterpret_cast<WPARAM>(box));
+    CHECK_MSG(lv_count(r.list) == 1, "filed before the hint returned");
+    CHECK(popup_closed(late));
+    CHECK_EQ_STR(lv_text(r.list, 0, 3), "hinted");
+    CHECK_EQ_INT(app_exit(r.app), 0);
+}
+
+E2E_TEST(capture, hints_without_a_ready_popup_take_nothing_and_the_timer_takes_what_they_miss)
+{
+    Receiver r;
+    App nearMiss, held, stubborn;
+    if (!CHECK(r.start()))
+        return;
+    CHECK(popup_start(nearMiss, "--title \"Messenger service\""));
+    CHECK(popup_start(held, "--hold --text missed"));
+    HWND miss = wait_popups(nearMiss), empty = wait_popups(held);
+    if (!CHECK(miss && empty))
+        return;
+    // No window, a handle of nothing, Tolvik's own window, a near miss, a popup without text.
+    for (WPARAM w : {WPARAM(0), WPARAM(0xDEADBEEF), reinterpret_cast<WPARAM>(r.app.main),
+                     reinterpret_cast<WPARAM>(miss), reinterpret_cast<WPARAM>(empty)})
+        hint(r.app.main, w);
+    CHECK_EQ_INT(lv_count(r.list), 0);
+    // A storm of them changes nothing either.
+    UINT message = RegisterWindowMessageA(kPopupReadyMessage);
+    for (int i = 0; i < 5000; ++i)
+        PostMessageA(r.app.main, message, i % 2 ? reinterpret_cast<WPARAM>(empty) : static_cast<WPARAM>(i), i);
+    CHECK(sync(r.app.main));
+    CHECK_EQ_INT(lv_count(r.list), 0);
+    CHECK_MSG(held.running() && nearMiss.running(), "nothing closed");
+    // The text comes and no hint says so: the timer takes the popup.
+    PostMessageA(empty, WM_APP, 0, 0);
+    CHECK(wait_count(r.list, 1));
+    CHECK(popup_closed(held));
+    // A popup that stays open after it was taken is filed once, however often it is named.
+    CHECK(popup_start(stubborn, "--ignore-close 1000000 --text stubborn"));
+    HWND box = wait_popups(stubborn);
+    CHECK(wait_count(r.list, 2));
+    for (int i = 0; i < 5000; ++i)
+        PostMessageA(r.app.main, message, reinterpret_cast<WPARAM>(box), 0);
+    CHECK(sync(r.app.main));
+    CHECK_EQ_INT(lv_count(r.list), 2);
+    CHECK_EQ_STR(lv_text(r.list, 0, 3), "missed");
+    CHECK_EQ_INT(app_exit(r.app), 0);
+}
+
 E2E_TEST(capture, identical_messages_in_a_row_are_each_filed)
 {
     Receiver r;
@@ -294,8 +363,11 @@ E2E_TEST(capture, monitor_off_takes_no_popup)
     if (!CHECK(r.start()))
         return;
     CHECK(popup_start(popup, "--text ignored"));
-    CHECK(wait_popups(popup) != nullptr);
+    HWND box = wait_popups(popup);
+    CHECK(box != nullptr);
     CHECK_MSG(!wait_until([&] { return lv_count(r.list) || !popup.running(); }, 600), "the popup stays");
+    hint(r.app.main, reinterpret_cast<WPARAM>(box));
+    CHECK_MSG(lv_count(r.list) == 0 && popup.running(), "a hint takes nothing either");
     // The receiver turned on, the same popup is taken.
     HWND dlg = open_dialog(r.app, IDM_CONFIGURE, "Tolvik Configuration");
     if (CHECK(dlg != nullptr)) {

@@ -28,7 +28,7 @@ winpath() { echo "Z:${1//\//\\}"; }
 # The programs under test live in the prefix like an installed program.
 APPDIR=$WINEPREFIX/drive_c/tolvik
 cp "$BUILD/tolvik.exe" "$BUILD/e2e_driver.exe" "$BUILD/e2e_probe.dll" "$APPDIR/"
-for extra in "$BUILD"/tests-bin/*; do [ -e "$extra" ] && cp "$extra" "$APPDIR/"; done
+for extra in "$BUILD"/tests-bin/* "$BUILD"/msgsvc/msgsvc.exe; do [ -e "$extra" ] && cp "$extra" "$APPDIR/"; done
 
 "$WINE64" 'C:\tolvik\e2e_driver.exe' --exe 'C:\tolvik\tolvik.exe' --suite "$SUITE" \
     --artifacts "$(winpath "$ARTIFACTS")" ${E2E_CASE:+--case "$E2E_CASE"}

@@ -134,3 +134,26 @@ TEST(TitleCache, PopupsInLookupOrderTakenOnesKeptGoneOnesForgotten)
     EXPECT_TRUE(tick(c, world).count(0x40));
     EXPECT_FALSE(title_cache_taken(c, 0x40));
 }
+
+TEST(TitleCache, HintsThatTakeNothingAreHeededAFewPerTickAndNeverForATakenPopup)
+{
+    TitleCache c;
+    World world;
+    world.windows = {0x40};
+    world.dialogs = {0x40};
+    tick(c, world);
+    for (std::uint32_t i = 0; i < kHintMissesPerTick; ++i) {
+        EXPECT_TRUE(title_cache_hint_wanted(c, 0x50 + i)) << "hint " << i;
+        title_cache_hinted(c, 0x50 + i, TitleMatch::None);
+        title_cache_hint_missed(c);
+    }
+    EXPECT_FALSE(title_cache_hint_wanted(c, 0x60)) << "the tick's share is used up";
+    EXPECT_EQ(c.windows.size(), 1u) << "windows that are no popups are not kept";
+    tick(c, world);
+    EXPECT_TRUE(title_cache_hint_wanted(c, 0x60)) << "the next tick heeds hints again";
+    // A hinted popup is known at once; once taken, hints naming it are not heeded.
+    title_cache_hinted(c, 0x64, TitleMatch::English);
+    EXPECT_EQ(title_cache_popups(c), std::vector<std::uintptr_t>{0x64});
+    title_cache_mark_taken(c, 0x64);
+    EXPECT_FALSE(title_cache_hint_wanted(c, 0x64));
+}
