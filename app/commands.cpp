@@ -1,5 +1,5 @@
 // commands.cpp - the main window's command dispatcher: one handler per command id.
-#include "app/ids.h"
+#include "base/ids.h"
 #include "app/mainwnd.h"
 #include "app/shell.h"
 #include "receive/dialogs.h"

@@ -1,6 +1,6 @@
 // keyboard.cpp - the thread keyboard hook that turns Ctrl+Enter, Ctrl+Tab, Ctrl+A and Enter
 // into the commands the buttons and menus send.
-#include "app/ids.h"
+#include "base/ids.h"
 #include "app/mainwnd.h"
 #include "app/shell.h"
 #include "receive/dialogs.h"

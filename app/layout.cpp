@@ -1,6 +1,6 @@
 // layout.cpp - places the main window's controls on WM_SIZE, keeps the window from shrinking
 // below its start size, and places the two bitmap buttons once.
-#include "app/ids.h"
+#include "base/ids.h"
 #include "app/layout_calc.h"
 #include "app/mainwnd.h"
 #include "app/shell.h"

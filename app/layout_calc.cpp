@@ -1,7 +1,7 @@
 // layout_calc.cpp - where the main window's controls go when its client area is resized.
 #include "app/layout_calc.h"
 
-#include "app/ids.h"
+#include "base/ids.h"
 
 #include <climits>
 

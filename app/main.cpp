@@ -1,7 +1,7 @@
 // main.cpp - program entry: network check, single instance, and the main window's modal run.
-#include "app/ids.h"
+#include "base/ids.h"
 #include "app/mainwnd.h"
-#include "receive/popup_hint.h"
+#include "base/popup_hint.h"
 #include "receive/store_reader.h"
 #include "send/send.h"
 

@@ -1,7 +1,7 @@
 // mainwnd.cpp - the main window: dialog procedure, initialisation, exit and destruction.
 #include "app/mainwnd.h"
 
-#include "app/ids.h"
+#include "base/ids.h"
 #include "app/shell.h"
 #include "receive/capture.h"
 #include "receive/incoming.h"

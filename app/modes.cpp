@@ -1,6 +1,6 @@
 // modes.cpp - Sender and Receiver modes: which controls each shows and enables.
 // The mode is the check state of the two mode buttons; there is no variable of its own.
-#include "app/ids.h"
+#include "base/ids.h"
 #include "app/mainwnd.h"
 #include "app/shell.h"
 #include "receive/incoming.h"

@@ -1,5 +1,5 @@
 // tooltips.cpp - one tooltip control explaining eleven controls of the main window.
-#include "app/ids.h"
+#include "base/ids.h"
 #include "app/mainwnd.h"
 #include "app/shell.h"
 

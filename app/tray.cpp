@@ -1,6 +1,6 @@
 // tray.cpp - the notification-area icon and menu, the system menu, and showing and hiding
 // the main window with the caption animation.
-#include "app/ids.h"
+#include "base/ids.h"
 #include "app/mainwnd.h"
 #include "app/shell.h"
 

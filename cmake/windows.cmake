@@ -12,12 +12,12 @@ add_link_options("$<$<CONFIG:Release>:-s;-Wl,--gc-sections>")
 add_library(quiet_terminate OBJECT ${CMAKE_CURRENT_LIST_DIR}/terminate.cpp)
 link_libraries(quiet_terminate)
 
-set(TOLVIK_ALL_CORE_SOURCES ${APP_CORE_SOURCES} ${SEND_CORE_SOURCES} ${RECEIVE_CORE_SOURCES}
+set(TOLVIK_ALL_CORE_SOURCES ${BASE_CORE_SOURCES} ${APP_CORE_SOURCES} ${SEND_CORE_SOURCES} ${RECEIVE_CORE_SOURCES}
     ${SETTINGS_CORE_SOURCES})
 
 add_executable(tolvik WIN32
   ${TOLVIK_ALL_CORE_SOURCES}
-  ${APP_WIN32_SOURCES} ${SEND_WIN32_SOURCES} ${RECEIVE_WIN32_SOURCES} ${SETTINGS_WIN32_SOURCES}
+  ${BASE_WIN32_SOURCES} ${APP_WIN32_SOURCES} ${SEND_WIN32_SOURCES} ${RECEIVE_WIN32_SOURCES} ${SETTINGS_WIN32_SOURCES}
   ${CMAKE_SOURCE_DIR}/res/tolvik.rc)
 target_include_directories(tolvik PRIVATE ${CMAKE_SOURCE_DIR})
 # The resource compiler does not track the files the script embeds.
@@ -31,7 +31,7 @@ set_target_properties(tolvik PROPERTIES OUTPUT_NAME tolvik)
 
 # tolvik-send.exe: the console sender for scripts, with Tolvik's send texts and name splitting.
 add_executable(tolvik_send ${SEND_CORE_SOURCES} ${CMAKE_SOURCE_DIR}/send/tolvik_send.cpp
-               ${CMAKE_SOURCE_DIR}/app/platform.cpp)
+               ${BASE_WIN32_SOURCES})
 target_include_directories(tolvik_send PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_definitions(tolvik_send PRIVATE WINVER=0x0501 _WIN32_WINNT=0x0501 NOMINMAX)
 target_link_libraries(tolvik_send PRIVATE netapi32 shell32 user32 kernel32)

@@ -2,7 +2,7 @@
 // once instead of on its next look for popups.
 #include "msgsvc/service.h"
 
-#include "receive/popup_hint.h"
+#include "base/popup_hint.h"
 
 #include <cstdint>
 

@@ -1,5 +1,5 @@
 // about.cpp - the About box: product name and version, copyright, web address, OK.
-#include "app/ids.h"
+#include "base/ids.h"
 #include "app/mainwnd.h"
 #include "receive/dialogs.h"
 

@@ -2,13 +2,13 @@
 // and files the message, then sets off the reactions the settings ask for.
 #include "receive/capture.h"
 
-#include "app/ids.h"
+#include "base/ids.h"
 #include "app/mainwnd.h"
-#include "app/platform.h"
+#include "base/platform.h"
 #include "app/shell.h"
 #include "receive/incoming.h"
 #include "receive/msgtext.h"
-#include "receive/popup_hint.h"
+#include "base/popup_hint.h"
 #include "receive/timers.h"
 #include "receive/title_cache.h"
 #include "settings/settings.h"

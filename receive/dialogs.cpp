@@ -3,7 +3,7 @@
 // top); each keeps its own state.
 #include "receive/dialogs.h"
 
-#include "app/ids.h"
+#include "base/ids.h"
 #include "app/mainwnd.h"
 #include "app/shell.h"
 #include "receive/incoming.h"

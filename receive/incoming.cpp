@@ -2,9 +2,9 @@
 // notifications and context menu, and its mirror in the registry (key ...\Messages).
 #include "receive/incoming.h"
 
-#include "app/ids.h"
+#include "base/ids.h"
 #include "app/mainwnd.h"
-#include "app/platform.h"
+#include "base/platform.h"
 #include "app/shell.h"
 #include "receive/incoming_logic.h"
 #include "receive/msgtext.h"

@@ -1,7 +1,7 @@
 // msgtext.cpp - splits a received message's full text into sender, recipient, time and body.
 #include "receive/msgtext.h"
 
-#include "app/textbuf.h"
+#include "base/textbuf.h"
 
 namespace {
 

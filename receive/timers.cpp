@@ -1,7 +1,7 @@
 // timers.cpp - timer dispatch, the one-shot hide timer and the new-message animation.
 #include "receive/timers.h"
 
-#include "app/ids.h"
+#include "base/ids.h"
 #include "app/mainwnd.h"
 #include "app/shell.h"
 #include "receive/capture.h"

@@ -5,9 +5,9 @@
 // reads a window and never waits on the window's thread.
 #include "send/send.h"
 
-#include "app/ids.h"
+#include "base/ids.h"
 #include "app/mainwnd.h"
-#include "app/platform.h"
+#include "base/platform.h"
 #include "app/shell.h"
 #include "send/recipients.h"
 #include "send/send_texts.h"

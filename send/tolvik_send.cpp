@@ -5,7 +5,7 @@
 //   tolvik-send NAME... [-m TEXT]     exit 0: every name got the text; 1: some did not; 2: usage error
 //
 // Without -m the text comes from standard input. It touches nothing of a running Tolvik.
-#include "app/platform.h"
+#include "base/platform.h"
 #include "send/recipients.h"
 #include "send/send_texts.h"
 

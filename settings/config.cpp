@@ -1,7 +1,7 @@
 // config.cpp - the configuration dialog: every setting on one page; OK saves, Cancel discards.
 #include "settings/config.h"
 
-#include "app/ids.h"
+#include "base/ids.h"
 #include "app/mainwnd.h"
 #include "settings/settings.h"
 

@@ -5,9 +5,9 @@
 // runs on the main window's thread.
 #include "settings/history.h"
 
-#include "app/ids.h"
+#include "base/ids.h"
 #include "app/mainwnd.h"
-#include "app/platform.h"
+#include "base/platform.h"
 #include "settings/regkey.h"
 #include "settings/settings.h"
 #include "settings/stamp.h"

@@ -1,7 +1,7 @@
 // regkey.cpp - the registry key owner: open, typed reads, writes, close.
 #include "settings/regkey.h"
 
-#include "app/textbuf.h"
+#include "base/textbuf.h"
 
 #include <cstring>
 #include <string>

@@ -1,7 +1,7 @@
 // settings.cpp - load and save of the settings record.
 #include "settings/settings.h"
 
-#include "app/textbuf.h"
+#include "base/textbuf.h"
 #include "settings/regkey.h"
 
 #include <cstring>

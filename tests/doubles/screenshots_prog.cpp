@@ -11,7 +11,7 @@
 // It replaces Tolvik's registry key (HKCU\Software\Morvane\Tolvik) with sample data and,
 // when the recording netapi32.dll lies beside tolvik.exe, makes tolvik.exe load it so the
 // sample send succeeds without a network.
-#include "app/ids.h"
+#include "base/ids.h"
 
 #include <windows.h>
 #include <commctrl.h>

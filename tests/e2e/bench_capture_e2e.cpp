@@ -3,8 +3,8 @@
 // over 200 popups, half of them with the popup-ready hint sent as the service sends it), and
 // idle CPU of Tolvik and of the window server over 10 s, each with 0 and with 500 other
 // top-level windows present; and what a storm of hints that name no popup costs.
-#include "app/ids.h"
-#include "receive/popup_hint.h"
+#include "base/ids.h"
+#include "base/popup_hint.h"
 #include "tests/e2e/bench_util.h"
 #include "tests/e2e/check.h"
 #include "tests/e2e/harness.h"

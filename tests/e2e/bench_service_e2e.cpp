@@ -14,7 +14,7 @@
 
 #include "msgsvc/sender.h"
 #include "msgsvc/socket.h"
-#include "receive/popup_hint.h"
+#include "base/popup_hint.h"
 #include "tests/e2e/bench_util.h"
 #include "tests/e2e/helpers.h"
 

@@ -2,7 +2,7 @@
 // measured): the cost of filing a message with KeepIncoming on when the list already holds
 // 100, 1 000 and 5 000 items (CPU of Tolvik and of the window server per filed message),
 // and start-up time with 10 000 stored messages against an empty store.
-#include "app/ids.h"
+#include "base/ids.h"
 #include "tests/e2e/bench_util.h"
 #include "tests/e2e/check.h"
 #include "tests/e2e/harness.h"

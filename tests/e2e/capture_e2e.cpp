@@ -1,7 +1,7 @@
 // capture_e2e.cpp - taking messenger popups: lookup by title, reading and closing them,
 // filing once, passing over popups that cannot be taken, and the reactions to a new
 // message (viewer, bring-forward, mode switch, animation, external program).
-#include "receive/popup_hint.h"
+#include "base/popup_hint.h"
 #include "tests/e2e/helpers.h"
 
 #include <algorithm>

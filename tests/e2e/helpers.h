@@ -5,7 +5,7 @@
 #ifndef TOLVIK_E2E_HELPERS_H
 #define TOLVIK_E2E_HELPERS_H
 
-#include "app/ids.h"
+#include "base/ids.h"
 #include "tests/e2e/check.h"
 #include "tests/e2e/harness.h"
 #include "tests/e2e/probe.h"

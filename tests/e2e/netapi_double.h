@@ -4,7 +4,7 @@
 #ifndef TOLVIK_E2E_NETAPI_DOUBLE_H
 #define TOLVIK_E2E_NETAPI_DOUBLE_H
 
-#include "app/ids.h"
+#include "base/ids.h"
 #include "tests/e2e/helpers.h"
 
 #include <algorithm>

@@ -13,7 +13,7 @@
 #include "tests/e2e/check.h"
 #include "tests/e2e/harness.h"
 
-#include "app/ids.h"
+#include "base/ids.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ids.h"
+#include "base/ids.h"
 
 static int print_version(const char *file)
 {

@@ -1,7 +1,7 @@
 // Unit tests for the main window's resize layout.
 #include "app/layout_calc.h"
 
-#include "app/ids.h"
+#include "base/ids.h"
 
 #include <gtest/gtest.h>
 #include <climits>

@@ -1,5 +1,5 @@
 // Unit tests for the bounded text copies used by every fixed buffer.
-#include "app/textbuf.h"
+#include "base/textbuf.h"
 
 #include <gtest/gtest.h>
 #include <cstring>

@@ -1,5 +1,5 @@
 // platform.cpp - CompareStringA under LOCALE_USER_DEFAULT.
-#include "app/platform.h"
+#include "base/platform.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
 // textbuf.cpp - bounded copies into fixed text buffers.
-#include "app/textbuf.h"
+#include "base/textbuf.h"
 
 #include <cstring>
 
