@@ -51,7 +51,8 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   add_custom_target(tolvik_linux)
   add_dependencies(tolvik_linux tolvik tolvik_send msgsvc msgsvc_netapi32 tolviknp)
   # The envelope icon as PNG in the hicolor sizes, for the Debian package's desktop entry: 32 is the
-  # icon itself, 64 and 128 blow its pixels up, 16 and 48 are resampled.
+  # icon's 32x32 frame, 64 and 128 blow its pixels up, 48 is resampled, 16 is its own 16x16 frame.
+  # Each size names one frame of the .ico: given the whole file, convert writes one PNG per frame.
   find_program(IMAGEMAGICK_CONVERT NAMES convert)
   if(IMAGEMAGICK_CONVERT)
     set(TOLVIK_ICON ${CMAKE_SOURCE_DIR}/res/images/icon134.ico)
@@ -59,12 +60,16 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     foreach(size 16 32 48 64 128)
       set(png ${CMAKE_BINARY_DIR}/icons/hicolor/${size}x${size}/apps/tolvik.png)
       set(filter Triangle)
+      set(frame 0)
+      if(size EQUAL 16)
+        set(frame 1)
+      endif()
       if(size EQUAL 64 OR size EQUAL 128)
         set(filter Point)
       endif()
       add_custom_command(OUTPUT ${png}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icons/hicolor/${size}x${size}/apps
-        COMMAND ${IMAGEMAGICK_CONVERT} ${TOLVIK_ICON} -filter ${filter} -resize ${size}x${size}
+        COMMAND ${IMAGEMAGICK_CONVERT} ${TOLVIK_ICON}[${frame}] -filter ${filter} -resize ${size}x${size}
                 -define png:exclude-chunks=date,time -strip PNG32:${png}
         DEPENDS ${TOLVIK_ICON} VERBATIM)
       list(APPEND TOLVIK_PNGS ${png})
