@@ -119,7 +119,7 @@ bool store_save()
     size_t count = static_cast<size_t>(item_count());
     StoreWrites w = store_writes(s_store, count);
     if (w.delete_key)
-        RegDeleteKeyA(HKEY_CURRENT_USER, kMessagesKey);
+        RegKey::erase_key(kMessagesKey);
     if (w.write_from < w.write_to || w.remove_from < w.remove_to) {
         RegKey key;
         if (key.create(kMessagesKey) != ERROR_SUCCESS) {

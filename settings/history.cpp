@@ -14,7 +14,7 @@
 
 #include <string>
 
-static const char kHistoryKey[] = "Software\\Morvane\\Tolvik\\History";
+static const char kHistoryKey[] = "History";
 
 // Registry key names hold at most 255 characters and a backslash would name a nested key.
 // Lines that cannot be stored whole under their own name are not stored at all, so no two
@@ -56,27 +56,16 @@ static bool box_lists(HWND box, const char *text)
     return SendMessageA(box, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text)) != CB_ERR;
 }
 
-// An enumeration goes on past a name too long for its room (the next index may fit) and ends
-// on anything else that is not a success: the end of the list, and also a key deleted or made
-// unreadable under it, which would answer the same error for every index.
-static bool enumeration_over(LONG rc)
-{
-    return rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA;
-}
-
 void recipients_history_load()
 {
     SendMessageA(g_main.recipient, CB_LIMITTEXT, 2570, 0);
     RegKey key;
     if (key.open(kHistoryKey) == ERROR_SUCCESS) {
-        for (DWORD i = 0;; ++i) {
-            char name[257];
-            LONG rc = key.value_name(i, name, sizeof name);
-            if (enumeration_over(rc))
-                break;
-            if (rc == ERROR_SUCCESS && name[0])
+        key.each_name([](const char *name) {
+            if (name[0])
                 SendMessageA(g_main.recipient, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
-        }
+            return true;
+        });
         SendMessageA(g_main.recipient, CB_SETCURSEL, 0, 0);
     }
     if (key.open(kSettingsKey) == ERROR_SUCCESS) {
@@ -177,15 +166,7 @@ static bool each_sent_text(const std::string &recipient, Fn fn)
     RegKey key;
     if (key.open(sent_key_path(recipient).c_str()) != ERROR_SUCCESS)
         return false;
-    for (DWORD i = 0;; ++i) {
-        char name[257];
-        LONG rc = key.value_name(i, name, sizeof name);
-        if (enumeration_over(rc))
-            break;
-        char text[1024];
-        if (rc == ERROR_SUCCESS && name[0] && key.text(name, text) && !fn(name, text))
-            break;
-    }
+    key.each_text(257, [&](const char *name, const char *text) { return !name[0] || fn(name, text); });
     return true;
 }
 
@@ -293,5 +274,5 @@ void sent_messages_clear()
     std::string recipient = window_text(g_main.recipient);
     if (recipient.empty() || !storable_subkey(recipient))
         return;
-    RegDeleteKeyA(HKEY_CURRENT_USER, sent_key_path(recipient).c_str());
+    RegKey::erase_key(sent_key_path(recipient).c_str());
 }
