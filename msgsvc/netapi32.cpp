@@ -3,8 +3,9 @@
 // that order, each optional), opens a session with NAME<03> and sends the message. One deadline holds for the
 // whole call; each wait is also cut at the configured time-out, and nothing a peer sends extends either.
 //
-// Status codes: 0 delivered; 87 invalid arguments; 50 a server name other than this computer; 2273 the name
-// resolves nowhere or its computer has no such messenger name; 2136 any connection or protocol failure.
+// Status codes (base/net_status.h): kSent delivered; kInvalidParameter invalid arguments; kNotSupported a server
+// name other than this computer; kNameNotFound the name resolves nowhere or its computer has no such messenger
+// name; kNetworkError any connection or protocol failure.
 #include "msgsvc/win_config.h"
 
 #include "base/net_status.h"
