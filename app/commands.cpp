@@ -4,6 +4,7 @@
 #include "app/shell.h"
 #include "receive/dialogs.h"
 #include "receive/incoming.h"
+#include "send/compose.h"
 #include "send/send.h"
 #include "settings/config.h"
 #include "settings/history.h"
@@ -37,22 +38,20 @@ static void on_recipient_notify(UINT code)
     switch (code) {
     case CBN_SELCHANGE:
     case CBN_SELENDOK:
-        recipient_line_chosen(static_cast<int>(SendMessageA(g_main.recipient, CB_GETCURSEL, 0, 0)));
+        compose_line_chosen(static_cast<int>(SendMessageA(g_main.recipient, CB_GETCURSEL, 0, 0)));
         enable_send_from_recipient();
         break;
     case CBN_CLOSEUP: // the box shows the line chosen, or still the one it had
-        recipient_line_chosen(-1);
+        compose_line_chosen(-1);
         enable_send_from_recipient();
         break;
-    case CBN_DROPDOWN: recipient_line_settled(); break;
+    case CBN_DROPDOWN: compose_line_settled(); break;
     case CBN_EDITCHANGE:
         // Typing reloads the stored texts only when the setting asks for it; Send always
         // follows the typed recipient, or a new user could never send.
-        if (g_settings.LoadMsgOnUserEdit) {
-            last_message_load(-1);
-            sent_messages_load(-1);
-        }
-        recipient_line_settled();
+        if (g_settings.LoadMsgOnUserEdit)
+            compose_load_line(-1);
+        compose_line_settled();
         enable_send_from_recipient();
         break;
     case CBN_SETFOCUS: activate_layout(g_settings.UserComboLayout); break;
@@ -72,7 +71,7 @@ static void take_sent_message()
 
 static void delete_shown_sent_message()
 {
-    sent_message_delete();
+    sent_message_delete(window_text(g_main.recipient), window_text(g_main.sentMessages));
     LRESULT index = SendMessageA(g_main.sentMessages, CB_GETCURSEL, 0, 0);
     SendMessageA(g_main.sentMessages, CB_DELETESTRING, index, 0);
     SetFocus(g_main.message);
@@ -89,7 +88,7 @@ static void clear_sent_history(HWND hwnd)
         else
             std::snprintf(question, sizeof question, "Clear sent messages history for current user?");
         if (tolvik_message_box(hwnd, question, MB_ICONQUESTION | MB_YESNO) == IDYES) {
-            sent_messages_clear();
+            sent_messages_clear(window_text(g_main.recipient));
             SendMessageA(g_main.sentMessages, CB_RESETCONTENT, 0, 0);
         }
     }

@@ -8,6 +8,7 @@
 #include "receive/store_reader.h"
 #include "receive/timers.h"
 #include "receive/dialogs.h"
+#include "send/compose.h"
 #include "send/send.h"
 #include "send/send_texts.h"
 #include "settings/config.h"
@@ -212,7 +213,11 @@ static void on_init_dialog(HWND hwnd)
 
     main_monitor_timer_update(); // 17
 
-    recipients_history_load(); // 18
+    switch (compose_restore()) { // 18
+    case StoredMode::Sender: enter_sender_mode(hwnd); break;
+    case StoredMode::Receiver: enter_receiver_mode(hwnd); break;
+    case StoredMode::None: break;
+    }
     SendMessageA(g_main.message, EM_LIMITTEXT, kMaxMessageChars, 0); // no more than one send carries
 
     SetFocus(g_main.recipient); // 19
@@ -249,9 +254,8 @@ void main_exit(HWND hwnd)
     tray_remove_icon();
     DestroyMenu(g_main.trayMenu);
     g_main.trayMenu = nullptr;
-    recipients_history_save();
-    sent_message_save();
-    interface_save();
+    compose_save();
+    interface_store(!receiver_mode());
     if (g_main.monitorTimer)
         KillTimer(hwnd, TIMER_MONITOR);
     EndDialog(hwnd, 0);

@@ -3,10 +3,12 @@
 // that order, each optional), opens a session with NAME<03> and sends the message. One deadline holds for the
 // whole call; each wait is also cut at the configured time-out, and nothing a peer sends extends either.
 //
-// Status codes: 0 delivered; 87 invalid arguments; 50 a server name other than this computer; 2273 the name
-// resolves nowhere or its computer has no such messenger name; 2136 any connection or protocol failure.
+// Status codes (base/net_status.h): kSent delivered; kInvalidParameter invalid arguments; kNotSupported a server
+// name other than this computer; kNameNotFound the name resolves nowhere or its computer has no such messenger
+// name; kNetworkError any connection or protocol failure.
 #include "msgsvc/win_config.h"
 
+#include "base/net_status.h"
 #include "msgsvc/lmhosts.h"
 #include "msgsvc/nbns.h"
 #include "msgsvc/receiver.h"
@@ -22,14 +24,10 @@
 #include <string>
 
 using namespace msgsvc;
+using namespace net_status;
 
 namespace {
 
-constexpr DWORD kOk = 0;
-constexpr DWORD kNotSupported = 50;       // ERROR_NOT_SUPPORTED
-constexpr DWORD kInvalidParameter = 87;   // ERROR_INVALID_PARAMETER
-constexpr DWORD kNetworkError = 2136;     // NERR_NetworkError
-constexpr DWORD kNameNotFound = 2273;     // NERR_NameNotFound
 constexpr std::size_t kMaxRecipient = 255;
 constexpr std::size_t kMaxLmhostsFile = 1 << 20;
 
@@ -358,7 +356,7 @@ DWORD deliver(const ServiceConfig &cfg, const SendClock &clock, uint32_t ip, con
             break;
         const SenderStep step = sender_feed(sender, ByteView(buf, n > 0 ? static_cast<std::size_t>(n) : 0));
         if (step.done) {
-            status = kOk;
+            status = kSent;
             why = "delivered";
             break;
         }

@@ -7,7 +7,7 @@
 #include "app/mainwnd.h"
 #include "app/shell.h"
 #include "receive/incoming.h"
-#include "settings/history.h"
+#include "send/compose.h"
 #include "settings/settings.h"
 
 #include <cstdio>
@@ -118,7 +118,7 @@ static void reply(Viewer &v)
 {
     close_viewer(v, IDC_VIEW_REPLY);
     incoming_reply_to(v.shown ? v.index : -1);
-    sent_messages_load(-1);
+    compose_load_sent();
     SetFocus(g_main.message);
     SendMessageA(g_main.message, EM_SETSEL, 0, -1);
     tray_bring_forward(g_main.window);

@@ -9,7 +9,7 @@
 #include "receive/incoming_logic.h"
 #include "receive/msgtext.h"
 #include "receive/store_reader.h"
-#include "settings/history.h"
+#include "send/compose.h"
 #include "settings/regkey.h"
 #include "settings/settings.h"
 
@@ -119,7 +119,7 @@ bool store_save()
     size_t count = static_cast<size_t>(item_count());
     StoreWrites w = store_writes(s_store, count);
     if (w.delete_key)
-        RegDeleteKeyA(HKEY_CURRENT_USER, kMessagesKey);
+        RegKey::erase_key(kMessagesKey);
     if (w.write_from < w.write_to || w.remove_from < w.remove_to) {
         RegKey key;
         if (key.create(kMessagesKey) != ERROR_SUCCESS) {
@@ -275,8 +275,8 @@ void incoming_reply_to(int index)
     SendDlgItemMessageA(g_main.window, IDC_RECEIVER, BM_SETCHECK, BST_UNCHECKED, 0);
     SendMessageA(g_main.window, WM_COMMAND, IDC_SENDER, 0);
     SetWindowTextA(g_main.recipient, from);
-    recipient_line_settled();
-    sent_messages_load(-1);
+    compose_line_settled();
+    compose_load_sent();
     SetFocus(g_main.message);
     SendMessageA(g_main.message, EM_SETSEL, 0, -1);
 }

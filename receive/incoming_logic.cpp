@@ -83,10 +83,3 @@ std::string message_column_text(std::string_view message)
     }
     return out;
 }
-
-StoreEnumStep store_enum_step(long result)
-{
-    if (result == kRegSuccess)
-        return StoreEnumStep::Take;
-    return result == kRegMoreData ? StoreEnumStep::Skip : StoreEnumStep::Stop;
-}

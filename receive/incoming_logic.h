@@ -23,13 +23,6 @@ int selection_after_delete(int count_before, const std::vector<int> &selected);
 // as one space. The item's full text keeps the breaks.
 std::string message_column_text(std::string_view message);
 
-// What the store load does with one result of the registry's value enumeration.
-enum class StoreEnumStep { Take, Skip, Stop };
-constexpr long kRegSuccess = 0, kRegMoreData = 234; // ERROR_SUCCESS, ERROR_MORE_DATA
-// A value read whole is taken; one too long for the buffers (more data) is skipped; any other
-// result (no more items, the key deleted meanwhile, ...) ends the load.
-StoreEnumStep store_enum_step(long result);
-
 // What the store holds relative to the list, kept by the Win32 side between saves.
 struct StoreTracker {
     std::size_t stored = 0;      // values 0..stored-1 exist in the key (when known)

@@ -2,13 +2,12 @@
 // batches.
 #include "receive/store_reader.h"
 
-#include "receive/incoming_logic.h"
 #include "settings/regkey.h"
 
 #include <windows.h>
 #include <utility>
 
-const char kMessagesKey[] = "Software\\Morvane\\Tolvik\\Messages";
+const char kMessagesKey[] = "Messages";
 
 namespace {
 
@@ -65,31 +64,17 @@ DWORD WINAPI read_store(LPVOID)
     r.opened = opened;
     r.expected = opened ? key.value_count() : 0;
     LeaveCriticalSection(&r.lock);
-    bool whole = opened;
     std::vector<StoredText> batch;
-    for (DWORD i = 0; opened; ++i) {
-        if (r.stop) {
-            whole = false;
-            break;
-        }
-        char name[10];
-        char data[1024];
-        bool isText = false;
-        LONG rc = key.value_text(i, name, sizeof name, data, sizeof data, isText);
-        StoreEnumStep next = store_enum_step(rc);
-        if (next == StoreEnumStep::Stop) {
-            whole = whole && rc == ERROR_NO_MORE_ITEMS;
-            break;
-        }
-        // Values that are not text, or longer than 1023 characters, are skipped.
-        if (next == StoreEnumStep::Skip || !isText) {
-            whole = false;
-            continue;
-        }
+    // Values that are not text, or longer than 1023 characters, are skipped (the store is then
+    // not read whole).
+    bool whole = opened && key.each_text(10, [&](const char *name, const char *data) {
+        if (r.stop)
+            return false;
         batch.push_back({name, data});
         if (batch.size() == kBatch)
             hand_over(batch, false, false);
-    }
+        return true;
+    });
     hand_over(batch, true, whole);
     return 0;
 }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-extern const char kMessagesKey[]; // Software\Morvane\Tolvik\Messages under HKEY_CURRENT_USER
+extern const char kMessagesKey[]; // the Messages key below the settings key, as a RegKey path
 
 // One stored message as read: the value's name and its full text.
 struct StoredText {

@@ -9,6 +9,7 @@
 #include "app/mainwnd.h"
 #include "base/platform.h"
 #include "app/shell.h"
+#include "send/compose.h"
 #include "send/recipients.h"
 #include "send/send_texts.h"
 #include "settings/history.h"
@@ -241,10 +242,8 @@ static void name_ended(int order, std::uint32_t code)
 {
     s_run.outcomes[order] = code;
     show_line(order, send_log_line(s_run.names[order], code), code == 0 ? kImageDone : kImageFailed);
-    if (code == 0) {
-        recipients_history_list(s_run.line);
-        sent_message_list(s_run.line, s_run.stored);
-    }
+    if (code == 0)
+        compose_list_sent(s_run.line, s_run.stored);
     if (--s_run.open == 0) {
         set_status(send_summary_text(s_run.outcomes));
         EnableWindow(g_main.sendButton, !receiver_mode());

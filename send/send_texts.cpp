@@ -1,6 +1,8 @@
 // send_texts.cpp - texts of the send outcomes, and the status line that sums up a Send.
 #include "send/send_texts.h"
 
+#include "base/net_status.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -14,16 +16,15 @@ struct Outcome {
     bool ownStatus;
 };
 constexpr Outcome kOutcomes[] = {
-    {5, "The user does not have access to the requested information.", true},
-    {50, "This network request is not supported.", true},
-    {87, "The specified parameter is invalid.", true},
-    {2136, "A general failure occurred in the network hardware.", true},
-    {2273, "The user name could not be found.", true},
+    {net_status::kAccessDenied, "The user does not have access to the requested information.", true},
+    {net_status::kNotSupported, "This network request is not supported.", true},
+    {net_status::kInvalidParameter, "The specified parameter is invalid.", true},
+    {net_status::kNetworkError, "A general failure occurred in the network hardware.", true},
+    {net_status::kNameNotFound, "The user name could not be found.", true},
     {kSendTooLong, "The message is too long for the recipient to show.", true},
     {kSendFaulted, "The network message service is unavailable.", false},
     {kSendNotStarted, "The send could not be started.", false},
 };
-constexpr std::uint32_t kNetworkError = 2136;
 
 constexpr char kDone[] = "Last send successful.";
 constexpr char kIncomplete[] = "Last send incomplete: some names were not sent.";
@@ -48,7 +49,7 @@ std::string shown(std::string_view name)
 
 std::uint32_t send_outcome(std::uint32_t code, std::size_t chars)
 {
-    return code == kNetworkError && chars > kSureFitChars ? kSendTooLong : code;
+    return code == net_status::kNetworkError && chars > kSureFitChars ? kSendTooLong : code;
 }
 
 std::string send_status_text(std::uint32_t code)

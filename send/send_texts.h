@@ -24,8 +24,8 @@ constexpr std::uint32_t kSendNotStarted = 0xFFFFFFFDu; // no worker could be sta
 constexpr std::uint32_t kSendNotSent = 0xFFFFFFFCu;    // the name was refused before sending
 
 // The outcome of a send of `chars` characters that answered `code`: a receiver that cannot show
-// a text refuses it, and the sender hears the general network failure (2136); for a text longer
-// than kSureFitChars that failure is reported as the text being too long.
+// a text refuses it, and the sender hears the general network failure (net_status::kNetworkError);
+// for a text longer than kSureFitChars that failure is reported as the text being too long.
 std::uint32_t send_outcome(std::uint32_t code, std::size_t chars);
 
 // Status line for a single outcome: "Last send successful.", "Failed: " and the outcome's text,

@@ -4,5 +4,6 @@ set(SEND_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/recipients.cpp
 )
 set(SEND_WIN32_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/compose.cpp
   ${CMAKE_CURRENT_LIST_DIR}/send.cpp
 )

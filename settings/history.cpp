@@ -1,32 +1,27 @@
-// history.cpp - recipients history (one value per recipient line under ...\History, with its
-// last message; Last User; Interface) and each recipient's sent messages (a subkey of the
-// History key named like the line, one value per distinct text under a time-stamp name).
-// The stores (registry only) also run on send worker threads; everything that touches a window
-// runs on the main window's thread.
+// history.cpp - recipients history (one value per recipient line under the History key, with its
+// last message; Last User; Interface) and each recipient's sent messages (a subkey of the History
+// key named like the line, one value per distinct text under a time-stamp name). Registry only.
 #include "settings/history.h"
 
-#include "base/ids.h"
-#include "app/mainwnd.h"
 #include "base/platform.h"
 #include "settings/regkey.h"
-#include "settings/settings.h"
 #include "settings/stamp.h"
 
-#include <string>
+#include <windows.h>
 
-static const char kHistoryKey[] = "Software\\Morvane\\Tolvik\\History";
+static const char kHistoryKey[] = "History";
 
 // Registry key names hold at most 255 characters and a backslash would name a nested key.
 // Lines that cannot be stored whole under their own name are not stored at all, so no two
 // recipients can ever share a cut name.
-static bool storable_line(const std::string &line)
+bool recipient_line_storable(const std::string &line)
 {
     return !line.empty() && line.size() <= 255;
 }
 
 static bool storable_subkey(const std::string &line)
 {
-    return storable_line(line) && line.find('\\') == std::string::npos;
+    return recipient_line_storable(line) && line.find('\\') == std::string::npos;
 }
 
 static std::string sent_key_path(const std::string &line)
@@ -34,101 +29,34 @@ static std::string sent_key_path(const std::string &line)
     return std::string(kHistoryKey) + "\\" + line;
 }
 
-// The recipient at index in the box's list, or the box's own text for -1 (at most 256
-// characters either way).
-static std::string recipient_at(int index)
+StoredRecipients recipients_history_load()
 {
-    char text[257] = "";
-    if (index >= 0) {
-        LRESULT length = SendMessageA(g_main.recipient, CB_GETLBTEXTLEN, index, 0);
-        if (length == CB_ERR || length > 256)
-            return std::string();
-        SendMessageA(g_main.recipient, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
-    } else {
-        GetWindowTextA(g_main.recipient, text, sizeof text);
-    }
-    return text;
-}
-
-// "Already listed" means the whole text is listed (case-insensitive), not just its beginning.
-static bool box_lists(HWND box, const char *text)
-{
-    return SendMessageA(box, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text)) != CB_ERR;
-}
-
-// An enumeration goes on past a name too long for its room (the next index may fit) and ends
-// on anything else that is not a success: the end of the list, and also a key deleted or made
-// unreadable under it, which would answer the same error for every index.
-static bool enumeration_over(LONG rc)
-{
-    return rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA;
-}
-
-void recipients_history_load()
-{
-    SendMessageA(g_main.recipient, CB_LIMITTEXT, 2570, 0);
+    StoredRecipients stored{{}, std::nullopt, StoredMode::None};
     RegKey key;
-    if (key.open(kHistoryKey) == ERROR_SUCCESS) {
-        for (DWORD i = 0;; ++i) {
-            char name[257];
-            LONG rc = key.value_name(i, name, sizeof name);
-            if (enumeration_over(rc))
-                break;
-            if (rc == ERROR_SUCCESS && name[0])
-                SendMessageA(g_main.recipient, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
-        }
-        SendMessageA(g_main.recipient, CB_SETCURSEL, 0, 0);
-    }
+    if (key.open(kHistoryKey) == ERROR_SUCCESS)
+        key.each_name([&](const char *name) {
+            if (name[0])
+                stored.lines.emplace_back(name);
+            return true;
+        });
     if (key.open(kSettingsKey) == ERROR_SUCCESS) {
         char last[257];
         if (key.text("Last User", last))
-            SetWindowTextA(g_main.recipient, last);
+            stored.lastUser = last;
         DWORD mode = 1; // not read: Sender mode
         key.dword("Interface", mode);
-        int button = mode == 1 ? IDC_SENDER : IDC_RECEIVER;
-        SendDlgItemMessageA(g_main.window, button, BM_SETCHECK, BST_CHECKED, 0);
-        SendMessageA(g_main.window, WM_COMMAND, button, 0);
+        stored.mode = mode == 1 ? StoredMode::Sender : StoredMode::Receiver;
     }
-    last_message_load(-1);
-    sent_messages_load(-1);
-    recipient_line_settled();
+    return stored;
 }
 
-// A line with no last message that can be read leaves the message edit as it is: the user's
-// draft is never replaced by nothing.
-void last_message_load(int index)
+std::optional<std::string> last_message_load(const std::string &line)
 {
-    std::string recipient = recipient_at(index);
-    if (recipient.empty())
-        return;
     RegKey key;
-    if (key.open(kHistoryKey) != ERROR_SUCCESS)
-        return;
     char text[1024];
-    if (key.text(recipient.c_str(), text))
-        SetWindowTextA(g_main.message, text);
-}
-
-// The recipient line the message edit belongs to: the box's text when it was last typed in,
-// set by the program, loaded, or when its list was opened.
-static std::string s_draftLine;
-
-void recipient_line_settled()
-{
-    s_draftLine = recipient_at(-1);
-}
-
-void recipient_line_chosen(int index)
-{
-    // While the list is open the selection follows the arrow keys; its closing decides.
-    if (SendMessageA(g_main.recipient, CB_GETDROPPEDSTATE, 0, 0))
-        return;
-    std::string line = recipient_at(index);
-    if (line.empty() || text_equal_ignore_case(line.c_str(), s_draftLine.c_str()))
-        return;
-    s_draftLine = line;
-    last_message_load(index);
-    sent_messages_load(index);
+    if (line.empty() || key.open(kHistoryKey) != ERROR_SUCCESS || !key.text(line.c_str(), text))
+        return std::nullopt;
+    return std::string(text);
 }
 
 static void write_text(const char *path, const char *name, const std::string &text)
@@ -140,70 +68,41 @@ static void write_text(const char *path, const char *name, const std::string &te
 
 bool recipients_history_store(const std::string &line, const std::string &text)
 {
-    if (!storable_line(line))
+    if (!recipient_line_storable(line))
         return false;
     write_text(kHistoryKey, line.c_str(), text);
     write_text(kSettingsKey, "Last User", line);
     return true;
 }
 
-void recipients_history_list(const std::string &line)
-{
-    if (storable_line(line) && !box_lists(g_main.recipient, line.c_str()))
-        SendMessageA(g_main.recipient, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
-}
-
-void recipients_history_save()
-{
-    std::string line = window_text(g_main.recipient);
-    if (recipients_history_store(line, window_text(g_main.message)))
-        recipients_history_list(line);
-}
-
-void interface_save()
+void interface_store(bool senderMode)
 {
     RegKey key;
     if (key.create(kSettingsKey) == ERROR_SUCCESS)
-        key.set_dword("Interface",
-                      static_cast<DWORD>(SendDlgItemMessageA(g_main.window, IDC_SENDER, BM_GETCHECK, 0, 0)));
+        key.set_dword("Interface", senderMode ? 1 : 0);
 }
 
 // Calls fn(name, text) for each value of the recipient's sent-messages key, in enumeration
 // order, whose name is not empty and whose data is a text of at most 1023 characters; stops
-// when fn returns false. Returns false when the key cannot be opened.
+// when fn returns false.
 template <typename Fn>
-static bool each_sent_text(const std::string &recipient, Fn fn)
+static void each_sent_text(const std::string &recipient, Fn fn)
 {
     RegKey key;
-    if (key.open(sent_key_path(recipient).c_str()) != ERROR_SUCCESS)
-        return false;
-    for (DWORD i = 0;; ++i) {
-        char name[257];
-        LONG rc = key.value_name(i, name, sizeof name);
-        if (enumeration_over(rc))
-            break;
-        char text[1024];
-        if (rc == ERROR_SUCCESS && name[0] && key.text(name, text) && !fn(name, text))
-            break;
-    }
-    return true;
+    if (key.open(sent_key_path(recipient).c_str()) == ERROR_SUCCESS)
+        key.each_text(257, [&](const char *name, const char *text) { return !name[0] || fn(name, text); });
 }
 
-void sent_messages_load(int index)
+std::vector<std::string> sent_messages_load(const std::string &line)
 {
-    std::string recipient = recipient_at(index);
-    if (recipient.empty())
-        return;
-    SendMessageA(g_main.sentMessages, CB_RESETCONTENT, 0, 0);
-    if (!storable_subkey(recipient))
-        return;
-    bool opened = each_sent_text(recipient, [](const char *, const char *text) {
-        if (text[0] && !box_lists(g_main.sentMessages, text))
-            SendMessageA(g_main.sentMessages, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-        return true;
-    });
-    if (opened)
-        SendMessageA(g_main.sentMessages, CB_SETCURSEL, 0, 0);
+    std::vector<std::string> texts;
+    if (storable_subkey(line))
+        each_sent_text(line, [&](const char *, const char *text) {
+            if (text[0])
+                texts.emplace_back(text);
+            return true;
+        });
+    return texts;
 }
 
 // Name of the first value of the recipient's sent-messages key whose text equals `text`
@@ -261,37 +160,15 @@ void sent_message_store(const std::string &line, const std::string &text)
         write_sent(line, text);
 }
 
-void sent_message_list(const std::string &line, const std::string &text)
+void sent_message_delete(const std::string &line, const std::string &text)
 {
-    if (line.empty() || window_text(g_main.recipient) != line || box_lists(g_main.sentMessages, text.c_str()))
-        return;
-    SendMessageA(g_main.sentMessages, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    if (SendMessageA(g_main.sentMessages, CB_GETCOUNT, 0, 0) == 1)
-        SendMessageA(g_main.sentMessages, CB_SETCURSEL, 0, 0);
-}
-
-void sent_message_save()
-{
-    std::string line = window_text(g_main.recipient), text = window_text(g_main.message);
-    sent_message_store(line, text);
-    sent_message_list(line, text);
-}
-
-void sent_message_delete()
-{
-    std::string recipient = window_text(g_main.recipient);
-    if (recipient.empty() || !storable_subkey(recipient))
-        return;
-    std::string text = window_text(g_main.sentMessages);
     RegKey key;
-    if (key.create(sent_key_path(recipient).c_str()) == ERROR_SUCCESS)
-        delete_all_with_text(key, recipient, text);
+    if (storable_subkey(line) && key.create(sent_key_path(line).c_str()) == ERROR_SUCCESS)
+        delete_all_with_text(key, line, text);
 }
 
-void sent_messages_clear()
+void sent_messages_clear(const std::string &line)
 {
-    std::string recipient = window_text(g_main.recipient);
-    if (recipient.empty() || !storable_subkey(recipient))
-        return;
-    RegDeleteKeyA(HKEY_CURRENT_USER, sent_key_path(recipient).c_str());
+    if (storable_subkey(line))
+        RegKey::erase_key(sent_key_path(line).c_str());
 }

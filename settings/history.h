@@ -1,36 +1,49 @@
-// history.h - recipients history (values of ...\History, Last User, Interface) and
-// per-recipient sent-messages history (subkeys of ...\History).
+// history.h - recipients history (values of the History key, Last User, Interface) and each
+// recipient line's sent messages (subkeys of the History key). Registry only: the histories take
+// and return texts and touch no window, so any thread may call them; the callers fill the boxes.
 #ifndef TOLVIK_HISTORY_H
 #define TOLVIK_HISTORY_H
 
+#include <optional>
 #include <string>
+#include <vector>
 
-void recipients_history_load();   // fills the recipient box, restores Last User and the mode
-void last_message_load(int index); // index into the recipient list, or -1 for the box's text
-// The recipient box's text now stands as the line of the message being written (typed, set by
-// the program, or the list opened).
-void recipient_line_settled();
-// The line at index (or the box's text for -1) was chosen from the list: when it is another
-// line than the one the message belongs to, its last message and sent messages are loaded.
-// Opening and closing the list on the same line changes nothing.
-void recipient_line_chosen(int index);
-// Stores `text` as the last message of the recipient line `line` and the line as Last User;
-// false when the line cannot be stored. Registry only: any thread (a send worker passes what
-// it sent).
+// The mode stored at Exit (Interface): 1 is Sender mode, any other value Receiver mode, no value
+// Sender mode. None: the settings key cannot be read, and no mode is restored.
+enum class StoredMode { None, Sender, Receiver };
+
+// What start-up restores.
+struct StoredRecipients {
+    std::vector<std::string> lines;      // the recipient lines, in the key's order
+    std::optional<std::string> lastUser; // Last User
+    StoredMode mode;
+};
+StoredRecipients recipients_history_load();
+
+// A line that can be stored, and so listed: not empty, at most 255 characters (a registry name).
+bool recipient_line_storable(const std::string &line);
+
+// The last message stored for `line`; none when no text of at most 1023 characters can be read.
+std::optional<std::string> last_message_load(const std::string &line);
+
+// Stores `text` as the last message of `line` and the line as Last User; false when the line
+// cannot be stored.
 bool recipients_history_store(const std::string &line, const std::string &text);
-// Lists `line` in the recipient box unless it is listed already (the window's thread).
-void recipients_history_list(const std::string &line);
-void recipients_history_save();   // the recipient box and message edit as they stand (Exit)
-void interface_save();
 
-void sent_messages_load(int index);
+void interface_store(bool senderMode);
+
+// The texts sent to `line` that the sent-messages box shows, oldest first: each text of 1 to
+// 1023 characters (an empty text is stored at Exit and never shown).
+std::vector<std::string> sent_messages_load(const std::string &line);
+
 // Adds `text` to the sent messages of `line` under a time stamp of now (the next free second
-// when that name is taken). Registry only: any thread.
+// when that name is taken), replacing every value that holds the same text.
 void sent_message_store(const std::string &line, const std::string &text);
-// Adds `text` to the sent-messages box when the box shows `line` (the window's thread).
-void sent_message_list(const std::string &line, const std::string &text);
-void sent_message_save();         // the recipient box and message edit as they stand (Exit)
-void sent_message_delete();
-void sent_messages_clear();
+
+// Deletes every sent message of `line` whose text is `text`.
+void sent_message_delete(const std::string &line, const std::string &text);
+
+// Deletes all sent messages of `line`; its last message stays.
+void sent_messages_clear(const std::string &line);
 
 #endif

@@ -6,10 +6,19 @@
 #include <cstring>
 #include <string>
 
+// The one spelling of Tolvik's key.
+static std::string full_path(const char *path)
+{
+    std::string full = "Software\\Morvane\\Tolvik";
+    if (path && path[0])
+        full.append("\\").append(path);
+    return full;
+}
+
 LONG RegKey::open(const char *path)
 {
     close();
-    LONG rc = RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, &key_);
+    LONG rc = RegOpenKeyExA(HKEY_CURRENT_USER, full_path(path).c_str(), 0, KEY_QUERY_VALUE, &key_);
     if (rc != ERROR_SUCCESS)
         key_ = nullptr;
     return rc;
@@ -18,10 +27,16 @@ LONG RegKey::open(const char *path)
 LONG RegKey::create(const char *path, REGSAM access)
 {
     close();
-    LONG rc = RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, access, nullptr, &key_, nullptr);
+    LONG rc = RegCreateKeyExA(HKEY_CURRENT_USER, full_path(path).c_str(), 0, nullptr, 0, access, nullptr, &key_,
+                              nullptr);
     if (rc != ERROR_SUCCESS)
         key_ = nullptr;
     return rc;
+}
+
+LONG RegKey::erase_key(const char *path)
+{
+    return RegDeleteKeyA(HKEY_CURRENT_USER, full_path(path).c_str());
 }
 
 void RegKey::close()

@@ -6,8 +6,6 @@
 
 #include <cstring>
 
-const char kSettingsKey[] = "Software\\Morvane\\Tolvik";
-
 Settings g_settings = {
     1, // PopupOnMessage
     0, // AnimTrayOnMessage

@@ -1,4 +1,4 @@
-// settings.h - the one settings record, its defaults, load and save (key Software\Morvane\Tolvik).
+// settings.h - the one settings record, its defaults, load and save (values of the settings key).
 #ifndef TOLVIK_SETTINGS_H
 #define TOLVIK_SETTINGS_H
 
@@ -24,8 +24,6 @@ struct Settings {
 };
 
 extern Settings g_settings;   // defaults in place before the main window exists
-
-extern const char kSettingsKey[]; // "Software\\Morvane\\Tolvik"
 
 // Replaces the defaults with what is stored; a value that is missing, of another type or
 // larger than its field keeps the field as it was.

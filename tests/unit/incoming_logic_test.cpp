@@ -288,18 +288,3 @@ TEST(IncomingLogic, MessageColumnShowsLineBreaksAsSpaces)
     for (const Case &c : cases)
         EXPECT_EQ(message_column_text(c.message), c.column) << c.message;
 }
-
-TEST(IncomingLogic, StoreLoadStopsOnEveryEnumerationErrorButMoreData)
-{
-    struct Case { long result; StoreEnumStep step; };
-    const Case cases[] = {
-        {0, StoreEnumStep::Take},    // ERROR_SUCCESS
-        {234, StoreEnumStep::Skip},  // ERROR_MORE_DATA: a value too long for the buffers
-        {259, StoreEnumStep::Stop},  // ERROR_NO_MORE_ITEMS
-        {1018, StoreEnumStep::Stop}, // ERROR_KEY_DELETED: the key went away during the load
-        {5, StoreEnumStep::Stop},    // ERROR_ACCESS_DENIED
-        {6, StoreEnumStep::Stop},    // ERROR_INVALID_HANDLE
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(store_enum_step(c.result), c.step) << c.result;
-}

@@ -1,83 +1,60 @@
-// Unit tests for the status-line and send-log texts of each send outcome.
+// Unit tests for the status-line and send-log texts of each send outcome: how the texts relate to
+// one another and to the codes. Their words are the send suite's to check, end to end.
 #include "send/send_texts.h"
 
+#include "base/net_status.h"
+
 #include <gtest/gtest.h>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace {
 
-struct Known {
+using namespace net_status;
+
+// The failures with a text of their own; ownStatus: the status line is "Failed: " and that text,
+// else the general failure.
+const struct {
     std::uint32_t code;
-    const char *failure;
-};
-const Known kKnown[] = {
-    {5, "The user does not have access to the requested information."},
-    {50, "This network request is not supported."},
-    {87, "The specified parameter is invalid."},
-    {2136, "A general failure occurred in the network hardware."},
-    {2273, "The user name could not be found."},
-};
+    bool ownStatus;
+} kTextual[] = {{kAccessDenied, true}, {kNotSupported, true}, {kInvalidParameter, true}, {kNetworkError, true},
+                {kNameNotFound, true}, {kSendTooLong, true}, {kSendFaulted, false}, {kSendNotStarted, false}};
+
+const std::string kDone = "Last send successful.";
+const std::string kIncomplete = "Last send incomplete: some names were not sent.";
+const std::string kFailed = "Last send failed.";
 
 bool starts_with(const std::string &text, const std::string &prefix)
 {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
+// The failure text of `code` in the send log: what follows "NAME - Failed: ".
+std::string log_failure(std::uint32_t code)
+{
+    const std::string line = send_log_line("BOB", code), head = "BOB - Failed: ";
+    return starts_with(line, head) ? line.substr(head.size()) : std::string();
+}
+
 } // namespace
 
-TEST(SendTexts, SuccessIsDone)
+TEST(SendTexts, EveryFailureOfTheTableHasATextOfItsOwn)
 {
-    EXPECT_EQ(send_status_text(0), "Last send successful.");
-    EXPECT_EQ(send_log_line("ALICE", 0), "ALICE - Done");
-}
-
-TEST(SendTexts, TheStatusSumsUpEveryNameOfTheSend)
-{
-    const std::uint32_t refused = kSendNotSent;
-    const struct {
-        std::vector<std::uint32_t> outcomes;
-        const char *status;
-    } rows[] = {
-        {{0}, "Last send successful."},
-        {{0, 0, 0}, "Last send successful."},
-        {{2273, 0}, "Last send incomplete: some names were not sent."},
-        {{0, kSendFaulted, 0}, "Last send incomplete: some names were not sent."},
-        {{0, refused}, "Last send incomplete: some names were not sent."},
-        {{2273}, "Failed: The user name could not be found."},
-        {{2273, 2273}, "Failed: The user name could not be found."},
-        {{2273, 5}, "Last send failed."},
-        {{2273, refused}, "Last send failed."},
-        {{refused, refused}, "Last send failed."},
-        {{kSendFaulted}, "Last send failed."},
-        {{}, "Last send failed."},
-    };
-    for (const auto &row : rows)
-        EXPECT_EQ(send_summary_text(row.outcomes), row.status) << row.outcomes.size() << " names";
-}
-
-TEST(SendTexts, ANetworkFailureOfALongTextSaysItIsTooLong)
-{
-    EXPECT_EQ(send_outcome(2136, kSureFitChars), 2136u);
-    EXPECT_EQ(send_outcome(2136, kSureFitChars + 1), kSendTooLong);
-    EXPECT_EQ(send_outcome(2273, kMaxMessageChars), 2273u);
-    EXPECT_EQ(send_outcome(0, kMaxMessageChars), 0u);
-    EXPECT_EQ(send_status_text(kSendTooLong), "Failed: The message is too long for the recipient to show.");
-    EXPECT_EQ(send_log_line("EVE", kSendTooLong), "EVE - Failed: The message is too long for the recipient to show.");
-}
-
-TEST(SendTexts, EveryCodeOfTheTableHasItsStatusAndLogText)
-{
-    for (const Known &k : kKnown) {
-        EXPECT_EQ(send_status_text(k.code), std::string("Failed: ") + k.failure) << k.code;
-        EXPECT_EQ(send_log_line("BOB", k.code), std::string("BOB - Failed: ") + k.failure) << k.code;
+    std::set<std::string> seen;
+    for (const auto &t : kTextual) {
+        // Not empty, not the number that an unlisted code gets, and no two alike.
+        const std::string failure = log_failure(t.code);
+        EXPECT_TRUE(!failure.empty() && failure.find_first_of("0123456789") == std::string::npos) << t.code;
+        EXPECT_TRUE(seen.insert(failure).second) << failure;
+        EXPECT_EQ(send_status_text(t.code), t.ownStatus ? "Failed: " + failure : kFailed) << t.code;
     }
 }
 
 TEST(SendTexts, UnlistedCodeNamesRecipientAndCode)
 {
     for (std::uint32_t code : {1u, 6u, 51u, 1234u, 2272u, 2274u, 0x80000000u, 0xFFFFFF00u}) {
-        EXPECT_EQ(send_status_text(code), "Last send failed.") << code;
+        EXPECT_EQ(send_status_text(code), kFailed) << code;
         std::string line = send_log_line("CAROL", code);
         EXPECT_TRUE(starts_with(line, "CAROL - Failed")) << line;
         EXPECT_NE(line.find(std::to_string(code), 5), std::string::npos) << line;
@@ -85,25 +62,53 @@ TEST(SendTexts, UnlistedCodeNamesRecipientAndCode)
     EXPECT_NE(send_log_line("CAROL", 1234), send_log_line("CAROL", 1235));
 }
 
-TEST(SendTexts, FaultSaysTheServiceIsUnavailable)
+TEST(SendTexts, TheStatusSumsUpEveryNameOfTheSend)
 {
-    EXPECT_EQ(send_status_text(kSendFaulted), "Last send failed.");
-    EXPECT_EQ(send_log_line("DAVE", kSendFaulted), "DAVE - Failed: The network message service is unavailable.");
+    const std::string notFound = send_status_text(kNameNotFound);
+    const struct {
+        std::vector<std::uint32_t> outcomes;
+        std::string status;
+    } rows[] = {
+        {{0}, kDone},
+        {{0, 0, 0}, kDone},
+        {{kNameNotFound, 0}, kIncomplete},
+        {{0, kSendFaulted, 0}, kIncomplete},
+        {{0, kSendNotSent}, kIncomplete},
+        {{kNameNotFound}, notFound},
+        {{kNameNotFound, kNameNotFound}, notFound},
+        {{kNameNotFound, kAccessDenied}, kFailed},
+        {{kNameNotFound, kSendNotSent}, kFailed},
+        {{kSendNotSent, kSendNotSent}, kFailed},
+        {{kSendFaulted}, kFailed},
+        {{}, kFailed},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(send_summary_text(row.outcomes), row.status) << row.outcomes.size() << " names";
+    EXPECT_EQ(send_status_text(kSent), kDone);
+}
+
+TEST(SendTexts, ANetworkFailureOfALongTextSaysItIsTooLong)
+{
+    EXPECT_EQ(send_outcome(kNetworkError, kSureFitChars), kNetworkError);
+    EXPECT_EQ(send_outcome(kNetworkError, kSureFitChars + 1), kSendTooLong);
+    EXPECT_EQ(send_outcome(kNameNotFound, kMaxMessageChars), kNameNotFound);
+    EXPECT_EQ(send_outcome(kSent, kMaxMessageChars), kSent);
 }
 
 TEST(SendTexts, NamesUpTo256AreShownWholeLongerOnesCut)
 {
     EXPECT_EQ(send_progress_line("ALICE"), "Sending to ALICE ...");
+    EXPECT_EQ(send_log_line("ALICE", kSent), "ALICE - Done");
     const std::string fits(256, 'K');
-    EXPECT_EQ(send_log_line(fits, 0), fits + " - Done");
-    EXPECT_EQ(send_progress_line(fits), "Sending to " + fits + " ...");
-
-    const std::string longer = std::string(256, 'L') + "TAIL";
+    const std::string longer = std::string(256, 'L') + "T"; // one past what is shown whole
     const std::string shown = std::string(256, 'L') + "...";
-    EXPECT_EQ(send_log_line(longer, 0), shown + " - Done");
-    EXPECT_EQ(send_log_line(longer, 2273), shown + " - Failed: The user name could not be found.");
+    for (std::uint32_t code : {kSent, kNameNotFound, 1234u}) {
+        const std::string tail = send_log_line("", code); // the line after the name
+        EXPECT_EQ(send_log_line(fits, code), fits + tail) << code;
+        EXPECT_EQ(send_log_line(longer, code), shown + tail) << code;
+    }
+    EXPECT_EQ(send_progress_line(fits), "Sending to " + fits + " ...");
     EXPECT_EQ(send_progress_line(longer), "Sending to " + shown + " ...");
-    EXPECT_EQ(send_log_line(std::string(257, 'M'), 0), std::string(256, 'M') + "... - Done");
 }
 
 TEST(SendTexts, RefusedNamesAreNamedWithTheReason)
