@@ -1,7 +1,8 @@
 // commands.cpp - the main window's command dispatcher: one handler per command id.
-#include "base/ids.h"
-#include "app/mainwnd.h"
 #include "app/shell.h"
+
+#include "base/ids.h"
+#include "base/mainwnd.h"
 #include "receive/dialogs.h"
 #include "receive/incoming.h"
 #include "send/send.h"
@@ -11,7 +12,7 @@
 
 #include <cstdio>
 
-static void enable_send_from_recipient()
+void send_button_follow_recipient()
 {
     char text[257] = "";
     GetWindowTextA(g_main.recipient, text, sizeof text);
@@ -38,11 +39,11 @@ static void on_recipient_notify(UINT code)
     case CBN_SELCHANGE:
     case CBN_SELENDOK:
         recipient_line_chosen(static_cast<int>(SendMessageA(g_main.recipient, CB_GETCURSEL, 0, 0)));
-        enable_send_from_recipient();
+        send_button_follow_recipient();
         break;
     case CBN_CLOSEUP: // the box shows the line chosen, or still the one it had
         recipient_line_chosen(-1);
-        enable_send_from_recipient();
+        send_button_follow_recipient();
         break;
     case CBN_DROPDOWN: recipient_line_settled(); break;
     case CBN_EDITCHANGE:
@@ -53,7 +54,7 @@ static void on_recipient_notify(UINT code)
             sent_messages_load(-1);
         }
         recipient_line_settled();
-        enable_send_from_recipient();
+        send_button_follow_recipient();
         break;
     case CBN_SETFOCUS: activate_layout(g_settings.UserComboLayout); break;
     case CBN_KILLFOCUS: capture_layout(g_settings.UserComboLayout); break;
@@ -102,7 +103,7 @@ void main_on_command(HWND hwnd, int id, HWND, UINT code)
     case IDCANCEL: SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0); break;
     case IDM_ABOUT: about_box(hwnd); break;
     case IDM_EXIT: main_exit(hwnd); break;
-    case IDM_CONFIGURE: config_dialog(hwnd); break;
+    case IDM_CONFIGURE: main_configure(hwnd); break;
     case IDC_SEND: send_command(hwnd); break;
     case IDC_MESSAGE:
         if (code == EN_SETFOCUS)

@@ -1,9 +1,13 @@
 // keyboard.cpp - the thread keyboard hook that turns Ctrl+Enter, Ctrl+Tab, Ctrl+A and Enter
 // into the commands the buttons and menus send.
-#include "base/ids.h"
-#include "app/mainwnd.h"
 #include "app/shell.h"
+
+#include "base/ids.h"
+#include "base/mainwnd.h"
 #include "receive/dialogs.h"
+#include "receive/incoming.h"
+
+static HHOOK s_hook;
 
 static bool ctrl_down()
 {
@@ -36,7 +40,7 @@ static LRESULT on_enter()
     }
     if (GetAsyncKeyState(VK_CONTROL) || GetAsyncKeyState(VK_SHIFT) || GetAsyncKeyState(VK_MENU))
         return 0;
-    if (!receiver_mode() || g_main.contextMenuOpen || GetFocus() != g_main.incoming)
+    if (!receiver_mode() || incoming_menu_open() || GetFocus() != g_main.incoming)
         return 0;
     if (SendMessageA(g_main.incoming, LVM_GETSELECTEDCOUNT, 0, 0) <= 0)
         return 0;
@@ -74,7 +78,7 @@ static LRESULT on_select_all()
 static LRESULT CALLBACK keyboard_proc(int code, WPARAM key, LPARAM flags)
 {
     if (code < 0)
-        return CallNextHookEx(g_main.keyboardHook, code, key, flags);
+        return CallNextHookEx(s_hook, code, key, flags);
     if ((flags & 0x80000000) || (flags & 0xFFFF) != 1)
         return 0;
     switch (key) {
@@ -87,5 +91,5 @@ static LRESULT CALLBACK keyboard_proc(int code, WPARAM key, LPARAM flags)
 
 void keyboard_install()
 {
-    g_main.keyboardHook = SetWindowsHookExA(WH_KEYBOARD, keyboard_proc, nullptr, GetCurrentThreadId());
+    s_hook = SetWindowsHookExA(WH_KEYBOARD, keyboard_proc, nullptr, GetCurrentThreadId());
 }

@@ -1,8 +1,9 @@
 // modes.cpp - Sender and Receiver modes: which controls each shows and enables.
 // The mode is the check state of the two mode buttons; there is no variable of its own.
-#include "base/ids.h"
-#include "app/mainwnd.h"
 #include "app/shell.h"
+
+#include "base/ids.h"
+#include "base/mainwnd.h"
 #include "receive/incoming.h"
 #include "receive/timers.h"
 
@@ -13,6 +14,12 @@ static constexpr int kReceiverButtons[] = {IDC_REPLY, IDC_VIEW, IDC_DELETE, IDC_
 bool receiver_mode()
 {
     return SendDlgItemMessageA(g_main.window, IDC_RECEIVER, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void mode_start(HWND hwnd)
+{
+    SetDlgItemTextA(hwnd, IDC_STATUS, "Ready");
+    SendDlgItemMessageA(hwnd, IDC_SENDER, BM_SETCHECK, BST_CHECKED, 0);
 }
 
 static void set_mode_checks(bool sender)

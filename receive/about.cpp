@@ -1,6 +1,6 @@
 // about.cpp - the About box: product name and version, copyright, web address, OK.
 #include "base/ids.h"
-#include "app/mainwnd.h"
+#include "base/mainwnd.h"
 #include "receive/dialogs.h"
 
 static INT_PTR CALLBACK AboutDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)

@@ -3,7 +3,7 @@
 #include "receive/capture.h"
 
 #include "base/ids.h"
-#include "app/mainwnd.h"
+#include "base/mainwnd.h"
 #include "base/platform.h"
 #include "app/shell.h"
 #include "receive/incoming.h"
@@ -173,18 +173,8 @@ static void react(HWND hwnd)
         tray_bring_forward(hwnd);
 }
 
-// Leaves the capture lock on every way out.
-class CaptureLock {
-public:
-    CaptureLock() { EnterCriticalSection(&g_main.captureLock); }
-    ~CaptureLock() { LeaveCriticalSection(&g_main.captureLock); }
-    CaptureLock(const CaptureLock &) = delete;
-    CaptureLock &operator=(const CaptureLock &) = delete;
-};
-
 void capture_step(HWND hwnd, HWND hinted)
 {
-    CaptureLock lock;
     char text[1024];
     HWND popup = hinted ? (ready_to_take(hinted, text) ? hinted : nullptr) : find_ready_popup(text);
     if (!popup)

@@ -4,7 +4,7 @@
 #include "receive/dialogs.h"
 
 #include "base/ids.h"
-#include "app/mainwnd.h"
+#include "base/mainwnd.h"
 #include "app/shell.h"
 #include "receive/incoming.h"
 #include "settings/history.h"
@@ -127,7 +127,7 @@ static void reply(Viewer &v)
 // The button row stays at the bottom; the edit takes the rest.
 static void on_size(HWND dlg, int cx, int cy)
 {
-    const int margin = layout_px(10), rowSpace = layout_px(40);
+    const int margin = screen_px(10), rowSpace = screen_px(40);
     HWND edit = GetDlgItem(dlg, IDC_VIEW_TEXT);
     SetWindowPos(edit, nullptr, 0, 0, cx - margin > 0 ? cx - margin : 0, cy - rowSpace > 0 ? cy - rowSpace : 0,
                  SWP_NOMOVE | SWP_NOZORDER);
@@ -188,7 +188,7 @@ void view_command(HWND hwnd)
 
 void dialog_place_button_row(HWND dlg, int cy, std::initializer_list<int> ids)
 {
-    const int y = cy - layout_px(29);
+    const int y = cy - screen_px(29);
     for (int id : ids) {
         HWND control = GetDlgItem(dlg, id);
         if (!control)

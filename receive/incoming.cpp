@@ -3,7 +3,7 @@
 #include "receive/incoming.h"
 
 #include "base/ids.h"
-#include "app/mainwnd.h"
+#include "base/mainwnd.h"
 #include "base/platform.h"
 #include "app/shell.h"
 #include "receive/incoming_logic.h"
@@ -18,6 +18,7 @@
 #include <vector>
 
 static StoreTracker s_store; // what the Messages key holds relative to the list
+static bool s_menuOpen;      // the list's context menu is being tracked
 
 static HWND list()
 {
@@ -281,19 +282,31 @@ void incoming_reply_to(int index)
     SendMessageA(g_main.message, EM_SETSEL, 0, -1);
 }
 
-static void set_menu_items()
+// The context menu (the first popup of IDR_MESSAGETOOLS), loaded at its first showing.
+static HMENU context_menu()
 {
-    UINT state = selected_count() > 0 ? MF_ENABLED : MF_GRAYED;
-    for (UINT id : {IDM_MSG_REPLY, IDM_MSG_VIEW, IDM_MSG_DELETE})
-        EnableMenuItem(g_main.incomingMenu, id, MF_BYCOMMAND | state);
+    static HMENU menu = nullptr;
+    if (!menu) {
+        HMENU tools = LoadMenuA(g_instance, MAKEINTRESOURCEA(IDR_MESSAGETOOLS));
+        menu = tools ? GetSubMenu(tools, 0) : nullptr;
+    }
+    return menu;
 }
 
 static void show_context_menu(HWND hwnd, POINT at)
 {
-    set_menu_items();
-    main_context_menu_open(true);
-    TrackPopupMenuEx(g_main.incomingMenu, TPM_RIGHTBUTTON, at.x, at.y, hwnd, nullptr);
-    main_context_menu_open(false);
+    HMENU menu = context_menu();
+    UINT state = selected_count() > 0 ? MF_ENABLED : MF_GRAYED;
+    for (UINT id : {IDM_MSG_REPLY, IDM_MSG_VIEW, IDM_MSG_DELETE})
+        EnableMenuItem(menu, id, MF_BYCOMMAND | state);
+    s_menuOpen = true;
+    TrackPopupMenuEx(menu, TPM_RIGHTBUTTON, at.x, at.y, hwnd, nullptr);
+    s_menuOpen = false;
+}
+
+bool incoming_menu_open()
+{
+    return s_menuOpen;
 }
 
 // Every selection change comes here, several for one capture: a button is only touched when

@@ -25,5 +25,6 @@ void incoming_reply();         // to the selection mark's sender
 void incoming_reply_to(int index); // to item index's sender; nothing for an index off the list
 
 LRESULT incoming_on_notify(HWND hwnd, NMHDR *header);
+bool incoming_menu_open();     // the list's context menu is being tracked
 
 #endif

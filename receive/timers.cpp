@@ -2,7 +2,7 @@
 #include "receive/timers.h"
 
 #include "base/ids.h"
-#include "app/mainwnd.h"
+#include "base/mainwnd.h"
 #include "app/shell.h"
 #include "receive/capture.h"
 #include "send/send.h"
@@ -17,7 +17,7 @@ void animation_stop(HWND hwnd)
     if (s_animationTimer)
         KillTimer(hwnd, TIMER_ANIMATION);
     SetDlgItemTextA(hwnd, IDC_RECEIVER, kReceiverCaption);
-    tray_set_icon(g_main.trayIcon);
+    tray_set_icon(false);
 }
 
 void animation_start(HWND hwnd)
@@ -30,12 +30,12 @@ void animation_start(HWND hwnd)
 // button's caption until the user looks at the incoming list.
 static void animation_tick(HWND hwnd)
 {
-    if (receiver_mode() && IsWindowVisible(hwnd) && g_main.fullFrame) {
+    if (receiver_mode() && IsWindowVisible(hwnd) && tray_full_frame()) {
         animation_stop(hwnd);
         return;
     }
     if (g_settings.AnimTrayOnMessage)
-        tray_set_icon(s_animationCounter % 4 == 0 ? g_main.trayIconAlt : g_main.trayIcon);
+        tray_set_icon(s_animationCounter % 4 == 0);
     if (++s_animationCounter == 10)
         s_animationCounter = 1;
     char caption[sizeof kReceiverCaption];
@@ -50,7 +50,7 @@ void timer_on_tick(HWND hwnd, UINT_PTR id)
     case TIMER_HIDE:
         // A window the user already brought up (tray icon, second instance) in the first
         // 100 ms has its full frame and stays up.
-        if (!g_main.fullFrame)
+        if (!tray_full_frame())
             ShowWindow(hwnd, SW_HIDE);
         KillTimer(hwnd, TIMER_HIDE);
         send_prepare(); // start-up is over

@@ -6,7 +6,7 @@
 #include "send/send.h"
 
 #include "base/ids.h"
-#include "app/mainwnd.h"
+#include "base/mainwnd.h"
 #include "base/platform.h"
 #include "app/shell.h"
 #include "send/recipients.h"
@@ -55,6 +55,17 @@ static SendRun s_run;
 static volatile LONG s_running;
 static HANDLE s_allDone; // signalled while no worker runs
 
+// Holds the successful workers' stores apart, so that two of them never both find a text
+// unlisted under the line's sent messages and write it twice. Taken only around registry work.
+static CRITICAL_SECTION s_storeLock;
+static bool s_storeLockMade;
+
+void send_init()
+{
+    InitializeCriticalSection(&s_storeLock);
+    s_storeLockMade = true;
+}
+
 static void worker_started()
 {
     if (!s_allDone)
@@ -69,9 +80,15 @@ static void worker_ended()
         SetEvent(s_allDone);
 }
 
-bool send_wait_for_workers(DWORD timeoutMs)
+// Workers still running hold on to the lock: they are waited for briefly (their window calls
+// fail at once now), and a lock one of them may still take is never deleted.
+void send_end(DWORD timeoutMs)
 {
-    return !s_allDone || s_running == 0 || WaitForSingleObject(s_allDone, timeoutMs) == WAIT_OBJECT_0;
+    bool none = !s_allDone || s_running == 0 || WaitForSingleObject(s_allDone, timeoutMs) == WAIT_OBJECT_0;
+    if (s_storeLockMade && none) {
+        DeleteCriticalSection(&s_storeLock);
+        s_storeLockMade = false;
+    }
 }
 
 static void set_status(const std::string &text)
@@ -206,14 +223,12 @@ static __attribute__((noinline)) std::uint32_t call_service(const WCHAR *recipie
     return rc;
 }
 
-// Holds the successful workers' stores apart, so that two of them never both find a text
-// unlisted under the line's sent messages and write it twice. Taken only around registry work.
 static void store_success(const SendJob &job)
 {
-    EnterCriticalSection(&g_main.sendLock);
+    EnterCriticalSection(&s_storeLock);
     recipients_history_store(job.line, job.stored);
     sent_message_store(job.line, job.stored);
-    LeaveCriticalSection(&g_main.sendLock);
+    LeaveCriticalSection(&s_storeLock);
 }
 
 static DWORD WINAPI send_worker(LPVOID param)

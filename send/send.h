@@ -19,7 +19,11 @@ void send_on_timer(HWND hwnd);
 // and whether it has ended (high word). Shows its line; the last end sums up the Send.
 void send_on_report(WPARAM generation, LPARAM place);
 
-// Waits up to timeoutMs for running send workers; true when none runs any more.
-bool send_wait_for_workers(DWORD timeoutMs);
+// Start-up: what the workers share is made ready before the first Send.
+void send_init();
+
+// Exit, after the window is gone: waits up to timeoutMs for running send workers, and frees what
+// they share once none runs any more.
+void send_end(DWORD timeoutMs);
 
 #endif

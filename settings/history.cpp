@@ -6,7 +6,7 @@
 #include "settings/history.h"
 
 #include "base/ids.h"
-#include "app/mainwnd.h"
+#include "base/mainwnd.h"
 #include "base/platform.h"
 #include "settings/regkey.h"
 #include "settings/settings.h"
