@@ -1,5 +1,5 @@
 // keyboard.cpp - the thread keyboard hook that turns Ctrl+Enter, Ctrl+Tab, Ctrl+A and Enter
-// into the commands the buttons and menus send.
+// into the commands of the buttons and menus.
 #include "app/shell.h"
 
 #include "base/ids.h"
@@ -14,17 +14,14 @@ static bool ctrl_down()
     return (GetKeyState(VK_CONTROL) & 0x8000) != 0;
 }
 
-static void send_command_to(HWND hwnd, int id)
-{
-    SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, 0), 0);
-}
-
 static LRESULT on_tab()
 {
     if (!ctrl_down() || main_dialog_open())
         return 0;
-    bool sender = SendDlgItemMessageA(g_main.window, IDC_SENDER, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    send_command_to(g_main.window, sender ? IDC_RECEIVER : IDC_SENDER);
+    if (receiver_mode())
+        enter_sender_mode(g_main.window);
+    else
+        enter_receiver_mode(g_main.window);
     return 1;
 }
 
@@ -33,9 +30,9 @@ static LRESULT on_enter()
     if (ctrl_down()) {
         HWND foreground = GetForegroundWindow();
         if (foreground == g_main.window)
-            send_command_to(g_main.window, IDC_SEND);
-        else if (view_is_open(foreground))
-            send_command_to(foreground, IDC_VIEW_REPLY);
+            main_send(g_main.window);
+        else if (view_is_open(foreground)) // as its Reply button
+            SendMessageA(foreground, WM_COMMAND, MAKEWPARAM(IDC_VIEW_REPLY, 0), 0);
         return 1;
     }
     if (GetAsyncKeyState(VK_CONTROL) || GetAsyncKeyState(VK_SHIFT) || GetAsyncKeyState(VK_MENU))
@@ -44,7 +41,7 @@ static LRESULT on_enter()
         return 0;
     if (SendMessageA(g_main.incoming, LVM_GETSELECTEDCOUNT, 0, 0) <= 0)
         return 0;
-    send_command_to(g_main.window, IDM_MSG_VIEW);
+    main_view(g_main.window);
     return 1;
 }
 
@@ -60,14 +57,14 @@ static LRESULT on_select_all()
 {
     if (!ctrl_down())
         return 0;
-    if (SendDlgItemMessageA(g_main.window, IDC_SENDER, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+    if (!receiver_mode()) {
         SetFocus(g_main.message);
         SendMessageA(g_main.message, EM_SETSEL, 0, GetWindowTextLengthA(g_main.message));
         return 1;
     }
     SetFocus(g_main.incoming);
     set_item_state(0, LVIS_FOCUSED);
-    int count = static_cast<int>(SendMessageA(g_main.incoming, LVM_GETITEMCOUNT, 0, 0));
+    int count = incoming_count();
     for (int i = 0; i < count; ++i)
         set_item_state(i, LVIS_SELECTED);
     return 1;

@@ -6,31 +6,11 @@
 #include "receive/capture.h"
 #include "receive/incoming.h"
 #include "receive/store_reader.h"
-#include "receive/timers.h"
-#include "receive/dialogs.h"
 #include "send/send.h"
 #include "send/send_texts.h"
 #include "settings/config.h"
 #include "settings/history.h"
 #include "settings/settings.h"
-
-static UINT_PTR s_monitorTimer; // result of the last start of TIMER_MONITOR; 0 if never started
-
-// The one rule for the monitor timer: it runs exactly while Monitor is on. The marker keeps
-// the last start's result, so the exit stops only a timer that was ever started.
-void main_monitor_timer_update()
-{
-    if (g_settings.Monitor)
-        s_monitorTimer = SetTimer(g_main.window, TIMER_MONITOR, MONITOR_PERIOD_MS, nullptr);
-    else
-        KillTimer(g_main.window, TIMER_MONITOR);
-}
-
-void main_configure(HWND hwnd)
-{
-    if (config_dialog(hwnd))
-        main_monitor_timer_update();
-}
 
 // Sets the dialog's message result and answers the dialog manager. Setting it is a round trip
 // to the window server, so a result the dialog holds already is not set again (most are 0).
@@ -122,11 +102,11 @@ static void init_histories()
 // The messages kept by the last run are filed, or the reading that WinMain started is ended.
 static void init_incoming()
 {
-    if (g_settings.KeepIncoming)
-        store_load();
-    else
+    if (!g_settings.KeepIncoming)
         store_reader_end();
-    EnableWindow(GetDlgItem(g_main.window, IDC_DELETEALL), SendMessageA(g_main.incoming, LVM_GETITEMCOUNT, 0, 0) > 0);
+    else if (store_load() && receiver_mode())
+        message_count_update(); // once for the whole load
+    incoming_buttons_update();
 }
 
 static void on_init_dialog(HWND hwnd)
@@ -139,7 +119,7 @@ static void on_init_dialog(HWND hwnd)
     init_lists();
     mode_start(hwnd); // before the histories, which restore the last mode
     settings_load();  // before what the settings govern
-    main_monitor_timer_update();
+    monitor_timer_update();
     init_histories();
     layout_place_bitmap_buttons(hwnd);
     init_incoming();
@@ -147,7 +127,7 @@ static void on_init_dialog(HWND hwnd)
     tray_collapse(hwnd);
     keyboard_install();
     tooltips_create(hwnd);
-    SetTimer(hwnd, TIMER_HIDE, HIDE_PERIOD_MS, nullptr);
+    hide_timer_start();
 }
 
 void main_exit(HWND hwnd)
@@ -156,8 +136,7 @@ void main_exit(HWND hwnd)
     recipients_history_save();
     sent_message_save();
     interface_save();
-    if (s_monitorTimer)
-        KillTimer(hwnd, TIMER_MONITOR);
+    monitor_timer_end();
     EndDialog(hwnd, 0);
 }
 
@@ -189,7 +168,8 @@ INT_PTR CALLBACK MainDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         return answer(hwnd, TRUE, 0);
     }
     if (msg != 0 && msg == capture_hint_message()) {
-        capture_on_hint(hwnd, wParam);
+        if (capture_on_hint(wParam))
+            message_arrived(hwnd);
         return answer(hwnd, TRUE, 0);
     }
     switch (msg) {
@@ -212,7 +192,7 @@ INT_PTR CALLBACK MainDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         layout_on_minmax(reinterpret_cast<MINMAXINFO *>(lParam));
         return answer(hwnd, TRUE, 0);
     case WM_NOTIFY:
-        return answer(hwnd, TRUE, incoming_on_notify(hwnd, reinterpret_cast<NMHDR *>(lParam)));
+        return answer(hwnd, TRUE, main_on_notify(hwnd, reinterpret_cast<NMHDR *>(lParam)));
     case WM_COMMAND:
         main_on_command(hwnd, LOWORD(wParam), reinterpret_cast<HWND>(lParam), HIWORD(wParam));
         return answer(hwnd, TRUE, 0);
@@ -225,7 +205,8 @@ INT_PTR CALLBACK MainDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         tray_on_callback(hwnd, lParam);
         return answer(hwnd, TRUE, 0);
     case WM_SENDREPORT:
-        send_on_report(wParam, lParam);
+        if (send_on_report(wParam, lParam))
+            send_ended();
         return answer(hwnd, TRUE, 0);
     case WM_ACTIVATEINSTANCE:
         tray_bring_forward(hwnd);

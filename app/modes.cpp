@@ -5,7 +5,6 @@
 #include "base/ids.h"
 #include "base/mainwnd.h"
 #include "receive/incoming.h"
-#include "receive/timers.h"
 
 static constexpr int kSenderSet[] = {IDC_TO_LABEL, IDC_RECIPIENT, IDC_SENTMESSAGES, IDC_MESSAGE,
                                      IDC_SEND,     IDC_SENDLOG,   IDC_HIST_DELETE,  IDC_HIST_CLEAR};
@@ -48,12 +47,7 @@ static void receiver_side(HWND hwnd, bool on)
     SetDlgItemTextA(hwnd, IDC_STATUS, "Ready");
     for (int id : kReceiverButtons)
         ShowWindow(GetDlgItem(hwnd, id), on ? SW_SHOWNOACTIVATE : SW_HIDE);
-    bool selected = SendMessageA(g_main.incoming, LVM_GETSELECTEDCOUNT, 0, 0) > 0;
-    bool any = SendMessageA(g_main.incoming, LVM_GETITEMCOUNT, 0, 0) > 0;
-    EnableWindow(GetDlgItem(hwnd, IDC_REPLY), selected);
-    EnableWindow(GetDlgItem(hwnd, IDC_VIEW), selected);
-    EnableWindow(GetDlgItem(hwnd, IDC_DELETE), selected);
-    EnableWindow(GetDlgItem(hwnd, IDC_DELETEALL), any);
+    incoming_buttons_update();
     ShowWindow(g_main.incoming, on ? SW_SHOWNOACTIVATE : SW_HIDE);
     if (on) {
         message_count_update();

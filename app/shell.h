@@ -8,8 +8,6 @@
 // mainwnd.cpp
 INT_PTR CALLBACK MainDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 void main_exit(HWND hwnd);             // tray icon removed, histories and mode saved, dialog ended
-void main_monitor_timer_update();      // TIMER_MONITOR (re)started when Monitor is on, else stopped
-void main_configure(HWND hwnd);        // the configuration dialog, and after OK what the settings govern
 
 // main.cpp: the single-instance memory, whose slot names the main window to a second start and to
 // the message service.
@@ -35,7 +33,23 @@ void tray_on_callback(HWND hwnd, LPARAM mouseMessage);
 
 // commands.cpp
 void main_on_command(HWND hwnd, int id, HWND control, UINT code);
+LRESULT main_on_notify(HWND hwnd, NMHDR *header);
+void main_configure(HWND hwnd);            // the configuration dialog, and after OK what the settings govern
+void main_send(HWND hwnd);                 // the Send command, in Sender mode
+void send_ended();                         // a Send has ended: Send is back, in Sender mode
+void main_view(HWND hwnd);                 // the selection mark's message shown; its Reply answered
 void send_button_follow_recipient();       // Send enabled when the recipient box holds a text
+
+// timers.cpp
+void timer_on_tick(HWND hwnd, UINT_PTR id);
+void monitor_timer_update();               // TIMER_MONITOR (re)started when Monitor is on, else stopped
+void monitor_timer_end();                  // exit: TIMER_MONITOR stopped if it was ever started
+void hide_timer_start();                   // the last step of start-up: TIMER_HIDE hides the window
+
+// arrival.cpp
+void message_arrived(HWND hwnd);           // after each filed message: mode, beep, program, view, animation
+void animation_tick(HWND hwnd);
+void animation_stop(HWND hwnd);            // TIMER_ANIMATION stopped, "&Receiver" caption and the icon at rest
 
 // modes.cpp
 void enter_sender_mode(HWND hwnd);
@@ -50,6 +64,9 @@ void layout_place_bitmap_buttons(HWND hwnd);
 
 // keyboard.cpp
 void keyboard_install();
+
+// about.cpp
+void about_box(HWND hwnd);
 
 // tooltips.cpp
 void tooltips_record_rects(HWND hwnd);     // before the window collapses

@@ -5,9 +5,7 @@
 
 #include "base/ids.h"
 #include "base/mainwnd.h"
-#include "app/shell.h"
 #include "receive/incoming.h"
-#include "settings/history.h"
 #include "settings/settings.h"
 
 #include <cstdio>
@@ -38,16 +36,6 @@ bool view_is_open(HWND hwnd)
     return false;
 }
 
-static int selection_mark()
-{
-    return static_cast<int>(SendMessageA(g_main.incoming, LVM_GETSELECTIONMARK, 0, 0));
-}
-
-static int item_count()
-{
-    return static_cast<int>(SendMessageA(g_main.incoming, LVM_GETITEMCOUNT, 0, 0));
-}
-
 static void set_index(Viewer &v, int index)
 {
     v.index = index;
@@ -62,7 +50,7 @@ static void show_viewed(const Viewer &v)
     std::string text;
     if (incoming_full_text(v.index, text))
         SetDlgItemTextA(v.dlg, IDC_VIEW_TEXT, text.c_str());
-    int count = item_count();
+    int count = incoming_count();
     EnableWindow(GetDlgItem(v.dlg, IDC_VIEW_PREV), v.index > 0);
     EnableWindow(GetDlgItem(v.dlg, IDC_VIEW_NEXT), v.index < count - 1);
     char caption[64];
@@ -79,7 +67,7 @@ static void on_init(HWND dlg, Viewer &v)
     RECT rc;
     GetWindowRect(dlg, &rc);
     v.minimumSize = POINT{rc.right - rc.left, rc.bottom - rc.top};
-    int mark = selection_mark();
+    int mark = incoming_selection_mark();
     if (mark < 0)
         return;
     set_index(v, mark);
@@ -90,7 +78,7 @@ static void on_init(HWND dlg, Viewer &v)
 // step from may then be -1 or past the end, so it is brought back into the list.
 static void step(Viewer &v, int delta, int button)
 {
-    int count = item_count();
+    int count = incoming_count();
     if (count <= 0)
         return;
     int index = v.index + delta;
@@ -111,17 +99,6 @@ static void close_viewer(Viewer &v, int id)
         main_dialog_closed();
     }
     EndDialog(v.dlg, id);
-}
-
-// Answers the message on screen (after Prev or Next not the one the view was opened on).
-static void reply(Viewer &v)
-{
-    close_viewer(v, IDC_VIEW_REPLY);
-    incoming_reply_to(v.shown ? v.index : -1);
-    sent_messages_load(-1);
-    SetFocus(g_main.message);
-    SendMessageA(g_main.message, EM_SETSEL, 0, -1);
-    tray_bring_forward(g_main.window);
 }
 
 // The button row stays at the bottom; the edit takes the rest.
@@ -150,7 +127,7 @@ static INT_PTR CALLBACK ViewDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lP
         case IDCANCEL: close_viewer(*v, LOWORD(wParam)); break;
         case IDC_VIEW_PREV: step(*v, -1, IDC_VIEW_PREV); break;
         case IDC_VIEW_NEXT: step(*v, +1, IDC_VIEW_NEXT); break;
-        case IDC_VIEW_REPLY: reply(*v); break;
+        case IDC_VIEW_REPLY: close_viewer(*v, IDC_VIEW_REPLY); break;
         default: break;
         }
         return TRUE;
@@ -167,23 +144,27 @@ static INT_PTR CALLBACK ViewDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lP
     }
 }
 
-void view_command(HWND hwnd)
+bool view_message(HWND owner, int &replyIndex)
 {
     if (g_settings.ViewAsMessageBox) {
-        int mark = selection_mark();
+        int mark = incoming_selection_mark();
         std::string text;
         if (mark >= 0 && incoming_full_text(mark, text))
-            MessageBoxA(hwnd, text.c_str(), "Message", MB_OK | MB_SYSTEMMODAL);
-        return;
+            MessageBoxA(owner, text.c_str(), "Message", MB_OK | MB_SYSTEMMODAL);
+        return false;
     }
     Viewer v;
     v.index = s_viewedIndex;
     v.outer = s_innermost;
     s_innermost = &v;
-    DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_MESSAGEVIEW), hwnd, ViewDlgProc, reinterpret_cast<LPARAM>(&v));
+    INT_PTR closedBy = DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_MESSAGEVIEW), owner, ViewDlgProc,
+                                       reinterpret_cast<LPARAM>(&v));
     s_innermost = v.outer;
     if (v.open) // ended some other way than its buttons
         main_dialog_closed();
+    // Reply answers the message on screen (after Prev or Next not the one the view opened on).
+    replyIndex = v.shown ? v.index : -1;
+    return closedBy == IDC_VIEW_REPLY;
 }
 
 void dialog_place_button_row(HWND dlg, int cy, std::initializer_list<int> ids)

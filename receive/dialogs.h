@@ -5,10 +5,11 @@
 #include <windows.h>
 #include <initializer_list>
 
-void view_command(HWND hwnd);   // message box or Message View on the selection mark
+// Shows the selection mark's message, in a message box when the settings ask for it, else in a
+// Message View owned by owner (it returns when the view closes). True when the view's Reply closed
+// it, with replyIndex the message it showed last (-1 when it showed none): the caller answers it.
+bool view_message(HWND owner, int &replyIndex);
 bool view_is_open(HWND hwnd);   // hwnd is one of the open Message Views
-
-void about_box(HWND hwnd);      // about.cpp
 
 // Moves the buttons ids of a dialog to the bottom row (29 pixels at 96 dpi above the client
 // height cy), each keeping its left edge and size; missing ones are skipped.

@@ -1,4 +1,6 @@
 // about.cpp - the About box: product name and version, copyright, web address, OK.
+#include "app/shell.h"
+
 #include "base/ids.h"
 #include "base/mainwnd.h"
 #include "receive/dialogs.h"
