@@ -3,7 +3,7 @@
 
 #include "base/ids.h"
 #include "base/mainwnd.h"
-#include "receive/dialogs.h"
+#include "receive/message_view.h"
 
 static INT_PTR CALLBACK AboutDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
 {

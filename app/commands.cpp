@@ -4,7 +4,7 @@
 
 #include "base/ids.h"
 #include "base/mainwnd.h"
-#include "receive/dialogs.h"
+#include "receive/message_view.h"
 #include "receive/incoming.h"
 #include "send/send.h"
 #include "settings/config.h"

@@ -1,6 +1,6 @@
-// dialogs.h - the Message View (template 149) and the About box (template 103).
-#ifndef TOLVIK_DIALOGS_H
-#define TOLVIK_DIALOGS_H
+// message_view.h - the Message View (IDD_MESSAGEVIEW).
+#ifndef TOLVIK_MESSAGE_VIEW_H
+#define TOLVIK_MESSAGE_VIEW_H
 
 #include <windows.h>
 #include <initializer_list>
@@ -11,8 +11,9 @@
 bool view_message(HWND owner, int &replyIndex);
 bool view_is_open(HWND hwnd);   // hwnd is one of the open Message Views
 
-// Moves the buttons ids of a dialog to the bottom row (29 pixels at 96 dpi above the client
-// height cy), each keeping its left edge and size; missing ones are skipped.
+// Moves the buttons ids of a dialog to the Message View's bottom row (29 pixels at 96 dpi above
+// the client height cy), each keeping its left edge and size; missing ones are skipped. The About
+// box puts its OK there too.
 void dialog_place_button_row(HWND dlg, int cy, std::initializer_list<int> ids);
 
 #endif

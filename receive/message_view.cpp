@@ -1,7 +1,7 @@
-// dialogs.cpp - the Message View: shows one incoming message, steps through the list with
-// Prev and Next, replies. Viewers nest (a capture inside an open viewer opens another on
-// top); each keeps its own state.
-#include "receive/dialogs.h"
+// message_view.cpp - the Message View: shows one incoming message and steps through the list
+// with Prev and Next; its Reply closes it and leaves the answer to its caller. Viewers nest (a
+// capture inside an open viewer opens another on top); each keeps its own state.
+#include "receive/message_view.h"
 
 #include "base/ids.h"
 #include "base/mainwnd.h"
@@ -13,11 +13,11 @@
 // One open Message View; lives on the stack of the view command that runs it.
 struct Viewer {
     HWND dlg = nullptr;
-    int index;             // the item shown, or where the next step starts
-    bool shown = false;    // an item has been shown: index is on screen
+    int index;              // the item shown, or where the next step starts
+    bool showsItem = false; // an item has been shown: index is the one on screen
     POINT minimumSize = {};
-    bool open = false;     // between WM_INITDIALOG and its close
-    Viewer *outer;         // the viewer this one was opened over, or null
+    bool open = false;      // between WM_INITDIALOG and its close
+    Viewer *outer;          // the viewer this one was opened over, or null
 };
 
 static int s_viewedIndex = -1;     // the last viewer's index, where the next one starts
@@ -39,7 +39,7 @@ bool view_is_open(HWND hwnd)
 static void set_index(Viewer &v, int index)
 {
     v.index = index;
-    v.shown = true;
+    v.showsItem = true;
     s_viewedIndex = index;
 }
 
@@ -163,7 +163,7 @@ bool view_message(HWND owner, int &replyIndex)
     if (v.open) // ended some other way than its buttons
         main_dialog_closed();
     // Reply answers the message on screen (after Prev or Next not the one the view opened on).
-    replyIndex = v.shown ? v.index : -1;
+    replyIndex = v.showsItem ? v.index : -1;
     return closedBy == IDC_VIEW_REPLY;
 }
 
