@@ -12,13 +12,14 @@
 #include "settings/history.h"
 #include "settings/settings.h"
 
-// Sets the dialog's message result and answers the dialog manager. Setting it is a round trip
-// to the window server, so a result the dialog holds already is not set again (most are 0).
-static INT_PTR answer(HWND hwnd, BOOL handled, LRESULT result)
+// Tells the dialog manager that the message is handled, with result as the message's result.
+// Setting the result is a round trip to the window server, so a result the dialog holds already
+// is not set again (most are 0).
+static INT_PTR handled(HWND hwnd, LRESULT result = 0)
 {
     if (GetWindowLongPtrA(hwnd, DWLP_MSGRESULT) != result)
         SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
-    return handled;
+    return TRUE;
 }
 
 static void set_button_icon(HWND hwnd, int id, int iconId)
@@ -165,12 +166,12 @@ INT_PTR CALLBACK MainDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg != 0 && msg == tray_taskbar_created_message()) {
         tray_on_taskbar_created(hwnd);
-        return answer(hwnd, TRUE, 0);
+        return handled(hwnd);
     }
     if (msg != 0 && msg == capture_hint_message()) {
         if (capture_on_hint(wParam))
             message_arrived(hwnd);
-        return answer(hwnd, TRUE, 0);
+        return handled(hwnd);
     }
     switch (msg) {
     case WM_SETFONT:
@@ -184,30 +185,30 @@ INT_PTR CALLBACK MainDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         return TRUE;
     case WM_DESTROY:
         on_destroy();
-        return answer(hwnd, TRUE, 0);
+        return handled(hwnd);
     case WM_SIZE:
         layout_on_size(hwnd, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
-        return answer(hwnd, TRUE, 0);
+        return handled(hwnd);
     case WM_GETMINMAXINFO:
         layout_on_minmax(reinterpret_cast<MINMAXINFO *>(lParam));
-        return answer(hwnd, TRUE, 0);
+        return handled(hwnd);
     case WM_NOTIFY:
-        return answer(hwnd, TRUE, main_on_notify(hwnd, reinterpret_cast<NMHDR *>(lParam)));
+        return handled(hwnd, main_on_notify(hwnd, reinterpret_cast<NMHDR *>(lParam)));
     case WM_COMMAND:
         main_on_command(hwnd, LOWORD(wParam), reinterpret_cast<HWND>(lParam), HIWORD(wParam));
-        return answer(hwnd, TRUE, 0);
+        return handled(hwnd);
     case WM_SYSCOMMAND:
         return on_syscommand(hwnd, wParam);
     case WM_TIMER:
         timer_on_tick(hwnd, wParam);
-        return answer(hwnd, TRUE, 0);
+        return handled(hwnd);
     case WM_TRAYCALLBACK:
         tray_on_callback(hwnd, lParam);
-        return answer(hwnd, TRUE, 0);
+        return handled(hwnd);
     case WM_SENDREPORT:
         if (send_on_report(wParam, lParam))
             send_ended();
-        return answer(hwnd, TRUE, 0);
+        return handled(hwnd);
     case WM_ACTIVATEINSTANCE:
         tray_bring_forward(hwnd);
         return FALSE;

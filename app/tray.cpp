@@ -7,6 +7,11 @@
 
 #include <shellapi.h>
 
+// The style of the window once shown: its template's style with a sizing border, clipping its
+// siblings.
+constexpr LONG kFullFrameStyle = WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX |
+                                 DS_CENTER | DS_SETFONT | DS_3DLOOK;
+
 static NOTIFYICONDATAA s_record; // the icon's record, kept for every later change to it
 static HMENU s_menu;
 static HICON s_icon;             // IDI_TOLVIK at the small icon size: the icon at rest, the window's small icon
@@ -177,7 +182,7 @@ int tray_first_showing(HWND hwnd)
     if (s_fullFrame)
         return 0;
     SetWindowLongA(hwnd, GWL_EXSTYLE, WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE);
-    SetWindowLongA(hwnd, GWL_STYLE, 0x04CE0844);
+    SetWindowLongA(hwnd, GWL_STYLE, kFullFrameStyle);
     const RECT &r = s_startRect;
     SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
@@ -216,7 +221,9 @@ void tray_hide(HWND hwnd)
     ShowWindow(hwnd, SW_HIDE);
 }
 
-static void toggle(HWND hwnd)
+// A double-click on the icon: the window's first showing; later the window shown (growing from the
+// cursor) when hidden, hidden (shrinking to the cursor) when in front, else brought to the front.
+static void show_or_hide(HWND hwnd)
 {
     if (tray_first_showing(hwnd))
         return;
@@ -252,7 +259,7 @@ void tray_on_callback(HWND hwnd, LPARAM mouseMessage)
 {
     switch (mouseMessage) {
     case WM_LBUTTONDOWN: SetForegroundWindow(hwnd); break;
-    case WM_LBUTTONDBLCLK: toggle(hwnd); break;
+    case WM_LBUTTONDBLCLK: show_or_hide(hwnd); break;
     case WM_RBUTTONUP: show_tray_menu(hwnd); break;
     default: break;
     }

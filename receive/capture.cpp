@@ -41,7 +41,7 @@ static void read_title(HWND hwnd)
     title_cache_store(s_titles, reinterpret_cast<std::uintptr_t>(hwnd), classify(hwnd));
 }
 
-static BOOL CALLBACK meet(HWND hwnd, LPARAM)
+static BOOL CALLBACK read_title_if_needed(HWND hwnd, LPARAM)
 {
     if (title_cache_needs_read(s_titles, reinterpret_cast<std::uintptr_t>(hwnd)))
         read_title(hwnd);
@@ -55,10 +55,10 @@ static void update_titles()
 {
     title_cache_begin(s_titles);
     if (title_cache_full_scan(s_titles))
-        EnumWindows(meet, 0);
+        EnumWindows(read_title_if_needed, 0);
     else // the window server picks the dialog-class windows out in one call each
         for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr;)
-            meet(w, 0);
+            read_title_if_needed(w, 0);
     for (std::uintptr_t w : title_cache_due(s_titles))
         read_title(reinterpret_cast<HWND>(w));
     title_cache_end(s_titles);
