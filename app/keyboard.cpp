@@ -31,8 +31,8 @@ static LRESULT on_enter()
         HWND foreground = GetForegroundWindow();
         if (foreground == g_main.window)
             main_send(g_main.window);
-        else if (view_is_open(foreground)) // as its Reply button
-            SendMessageA(foreground, WM_COMMAND, MAKEWPARAM(IDC_VIEW_REPLY, 0), 0);
+        else
+            view_reply(foreground);
         return 1;
     }
     if (GetAsyncKeyState(VK_CONTROL) || GetAsyncKeyState(VK_SHIFT) || GetAsyncKeyState(VK_MENU))

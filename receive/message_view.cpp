@@ -28,14 +28,6 @@ static Viewer *viewer_of(HWND dlg)
     return reinterpret_cast<Viewer *>(GetWindowLongPtrA(dlg, DWLP_USER));
 }
 
-bool view_is_open(HWND hwnd)
-{
-    for (Viewer *v = s_innermost; v && hwnd; v = v->outer)
-        if (v->dlg == hwnd && v->open)
-            return true;
-    return false;
-}
-
 static void set_index(Viewer &v, int index)
 {
     v.index = index;
@@ -99,6 +91,15 @@ static void close_viewer(Viewer &v, int id)
         main_dialog_closed();
     }
     EndDialog(v.dlg, id);
+}
+
+void view_reply(HWND hwnd)
+{
+    for (Viewer *v = s_innermost; v && hwnd; v = v->outer)
+        if (v->dlg == hwnd && v->open) {
+            close_viewer(*v, IDC_VIEW_REPLY);
+            return;
+        }
 }
 
 // The button row stays at the bottom; the edit takes the rest.

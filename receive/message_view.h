@@ -9,7 +9,7 @@
 // Message View owned by owner (it returns when the view closes). True when the view's Reply closed
 // it, with replyIndex the message it showed last (-1 when it showed none): the caller answers it.
 bool view_message(HWND owner, int &replyIndex);
-bool view_is_open(HWND hwnd);   // hwnd is one of the open Message Views
+void view_reply(HWND hwnd);     // an open Message View hwnd closes as its Reply button closes it; else nothing
 
 // Moves the buttons ids of a dialog to the Message View's bottom row (29 pixels at 96 dpi above
 // the client height cy), each keeping its left edge and size; missing ones are skipped. The About
