@@ -4,7 +4,11 @@
 set(BASE_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/textbuf.cpp
 )
-set(BASE_WIN32_SOURCES
+# PLATFORM: the platform's text comparisons alone, which the command-line sender uses too.
+set(BASE_PLATFORM_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/platform.cpp
+)
+set(BASE_WIN32_SOURCES
+  ${BASE_PLATFORM_SOURCES}
   ${CMAKE_CURRENT_LIST_DIR}/mainwnd.cpp
 )
