@@ -160,7 +160,7 @@ LRESULT main_on_notify(HWND hwnd, NMHDR *header)
 void main_on_command(HWND hwnd, int id, HWND, UINT code)
 {
     switch (id) {
-    case IDCANCEL: SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0); break;
+    case IDCANCEL: tray_hide(hwnd); break; // Esc, as the close box
     case IDM_ABOUT: about_box(hwnd); break;
     case IDM_EXIT: main_exit(hwnd); break;
     case IDM_CONFIGURE: main_configure(hwnd); break;
