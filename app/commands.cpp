@@ -1,8 +1,10 @@
-// commands.cpp - the main window's command dispatcher: one handler per command id.
-#include "base/ids.h"
-#include "app/mainwnd.h"
+// commands.cpp - the main window's command dispatcher (one handler per command id) and the
+// commands other parts of the shell run too: Send, View, Reply, Configure.
 #include "app/shell.h"
-#include "receive/dialogs.h"
+
+#include "base/ids.h"
+#include "base/mainwnd.h"
+#include "receive/message_view.h"
 #include "receive/incoming.h"
 #include "send/compose.h"
 #include "send/send.h"
@@ -11,8 +13,9 @@
 #include "settings/settings.h"
 
 #include <cstdio>
+#include <string>
 
-static void enable_send_from_recipient()
+void send_button_follow_recipient()
 {
     char text[257] = "";
     GetWindowTextA(g_main.recipient, text, sizeof text);
@@ -39,11 +42,11 @@ static void on_recipient_notify(UINT code)
     case CBN_SELCHANGE:
     case CBN_SELENDOK:
         compose_line_chosen(static_cast<int>(SendMessageA(g_main.recipient, CB_GETCURSEL, 0, 0)));
-        enable_send_from_recipient();
+        send_button_follow_recipient();
         break;
     case CBN_CLOSEUP: // the box shows the line chosen, or still the one it had
         compose_line_chosen(-1);
-        enable_send_from_recipient();
+        send_button_follow_recipient();
         break;
     case CBN_DROPDOWN: compose_line_settled(); break;
     case CBN_EDITCHANGE:
@@ -52,7 +55,7 @@ static void on_recipient_notify(UINT code)
         if (g_settings.LoadMsgOnUserEdit)
             compose_load_line(-1);
         compose_line_settled();
-        enable_send_from_recipient();
+        send_button_follow_recipient();
         break;
     case CBN_SETFOCUS: activate_layout(g_settings.UserComboLayout); break;
     case CBN_KILLFOCUS: capture_layout(g_settings.UserComboLayout); break;
@@ -95,14 +98,72 @@ static void clear_sent_history(HWND hwnd)
     SetFocus(g_main.message);
 }
 
+void main_configure(HWND hwnd)
+{
+    if (config_dialog(hwnd))
+        monitor_timer_update();
+}
+
+void main_send(HWND hwnd)
+{
+    if (!receiver_mode() && send_command(hwnd))
+        send_ended();
+}
+
+void send_ended()
+{
+    EnableWindow(g_main.sendButton, !receiver_mode());
+}
+
+static void select_message_text()
+{
+    SetFocus(g_main.message);
+    SendMessageA(g_main.message, EM_SETSEL, 0, -1);
+}
+
+// Reply: Sender mode, the message's sender as the recipient line, the message edit ready for the
+// answer. Nothing for an index off the list.
+static void reply_to(HWND hwnd, int index)
+{
+    std::string from;
+    if (!incoming_sender(index, from))
+        return;
+    enter_sender_mode(hwnd);
+    SetWindowTextA(g_main.recipient, from.c_str());
+    compose_line_settled();
+    compose_load_sent();
+    select_message_text();
+}
+
+// A Reply in the Message View answers the message it showed, and the window comes forward.
+void main_view(HWND hwnd)
+{
+    int index;
+    if (!view_message(hwnd, index))
+        return;
+    reply_to(hwnd, index);
+    compose_load_sent();
+    select_message_text();
+    tray_bring_forward(hwnd);
+}
+
+LRESULT main_on_notify(HWND hwnd, NMHDR *header)
+{
+    if (incoming_double_click(header)) {
+        main_view(hwnd);
+        return 0;
+    }
+    return incoming_on_notify(hwnd, header);
+}
+
 void main_on_command(HWND hwnd, int id, HWND, UINT code)
 {
     switch (id) {
-    case IDCANCEL: SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0); break;
+    case IDCANCEL: tray_hide(hwnd); break; // Esc, as the close box
     case IDM_ABOUT: about_box(hwnd); break;
     case IDM_EXIT: main_exit(hwnd); break;
-    case IDM_CONFIGURE: config_dialog(hwnd); break;
-    case IDC_SEND: send_command(hwnd); break;
+    case IDM_CONFIGURE: main_configure(hwnd); break;
+    case IDC_SEND: main_send(hwnd); break;
     case IDC_MESSAGE:
         if (code == EN_SETFOCUS)
             activate_layout(g_settings.MessageEditLayout);
@@ -110,13 +171,13 @@ void main_on_command(HWND hwnd, int id, HWND, UINT code)
             capture_layout(g_settings.MessageEditLayout);
         break;
     case IDC_RECIPIENT: on_recipient_notify(code); break;
-    case IDC_INCOMING: view_command(hwnd); break;
+    case IDC_INCOMING: main_view(hwnd); break;
     case IDC_SENDER: enter_sender_mode(hwnd); break;
     case IDC_RECEIVER: enter_receiver_mode(hwnd); break;
-    case IDC_VIEW: view_command(hwnd); break;
+    case IDC_VIEW: main_view(hwnd); break;
     case IDC_DELETE: incoming_delete(); break;
     case IDC_DELETEALL: incoming_delete_all(); break;
-    case IDC_REPLY: incoming_reply(); break;
+    case IDC_REPLY: reply_to(hwnd, incoming_selection_mark()); break;
     case IDC_SENTMESSAGES:
         if (code == CBN_SELCHANGE)
             take_sent_message();
@@ -124,8 +185,8 @@ void main_on_command(HWND hwnd, int id, HWND, UINT code)
     case IDC_HIST_DELETE: delete_shown_sent_message(); break;
     case IDC_HIST_CLEAR: clear_sent_history(hwnd); break;
     case IDM_MSG_DELETE: incoming_delete(); break;
-    case IDM_MSG_VIEW: view_command(hwnd); break;
-    case IDM_MSG_REPLY: incoming_reply(); break;
+    case IDM_MSG_VIEW: main_view(hwnd); break;
+    case IDM_MSG_REPLY: reply_to(hwnd, incoming_selection_mark()); break;
     default: break;
     }
 }

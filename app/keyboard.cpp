@@ -1,26 +1,27 @@
 // keyboard.cpp - the thread keyboard hook that turns Ctrl+Enter, Ctrl+Tab, Ctrl+A and Enter
-// into the commands the buttons and menus send.
-#include "base/ids.h"
-#include "app/mainwnd.h"
+// into the commands of the buttons and menus.
 #include "app/shell.h"
-#include "receive/dialogs.h"
+
+#include "base/ids.h"
+#include "base/mainwnd.h"
+#include "receive/message_view.h"
+#include "receive/incoming.h"
+
+static HHOOK s_hook;
 
 static bool ctrl_down()
 {
     return (GetKeyState(VK_CONTROL) & 0x8000) != 0;
 }
 
-static void send_command_to(HWND hwnd, int id)
-{
-    SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, 0), 0);
-}
-
 static LRESULT on_tab()
 {
     if (!ctrl_down() || main_dialog_open())
         return 0;
-    bool sender = SendDlgItemMessageA(g_main.window, IDC_SENDER, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    send_command_to(g_main.window, sender ? IDC_RECEIVER : IDC_SENDER);
+    if (receiver_mode())
+        enter_sender_mode(g_main.window);
+    else
+        enter_receiver_mode(g_main.window);
     return 1;
 }
 
@@ -29,18 +30,18 @@ static LRESULT on_enter()
     if (ctrl_down()) {
         HWND foreground = GetForegroundWindow();
         if (foreground == g_main.window)
-            send_command_to(g_main.window, IDC_SEND);
-        else if (view_is_open(foreground))
-            send_command_to(foreground, IDC_VIEW_REPLY);
+            main_send(g_main.window);
+        else
+            view_reply(foreground);
         return 1;
     }
     if (GetAsyncKeyState(VK_CONTROL) || GetAsyncKeyState(VK_SHIFT) || GetAsyncKeyState(VK_MENU))
         return 0;
-    if (!receiver_mode() || g_main.contextMenuOpen || GetFocus() != g_main.incoming)
+    if (!receiver_mode() || incoming_menu_open() || GetFocus() != g_main.incoming)
         return 0;
     if (SendMessageA(g_main.incoming, LVM_GETSELECTEDCOUNT, 0, 0) <= 0)
         return 0;
-    send_command_to(g_main.window, IDM_MSG_VIEW);
+    main_view(g_main.window);
     return 1;
 }
 
@@ -56,14 +57,14 @@ static LRESULT on_select_all()
 {
     if (!ctrl_down())
         return 0;
-    if (SendDlgItemMessageA(g_main.window, IDC_SENDER, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+    if (!receiver_mode()) {
         SetFocus(g_main.message);
         SendMessageA(g_main.message, EM_SETSEL, 0, GetWindowTextLengthA(g_main.message));
         return 1;
     }
     SetFocus(g_main.incoming);
     set_item_state(0, LVIS_FOCUSED);
-    int count = static_cast<int>(SendMessageA(g_main.incoming, LVM_GETITEMCOUNT, 0, 0));
+    int count = incoming_count();
     for (int i = 0; i < count; ++i)
         set_item_state(i, LVIS_SELECTED);
     return 1;
@@ -74,7 +75,7 @@ static LRESULT on_select_all()
 static LRESULT CALLBACK keyboard_proc(int code, WPARAM key, LPARAM flags)
 {
     if (code < 0)
-        return CallNextHookEx(g_main.keyboardHook, code, key, flags);
+        return CallNextHookEx(s_hook, code, key, flags);
     if ((flags & 0x80000000) || (flags & 0xFFFF) != 1)
         return 0;
     switch (key) {
@@ -87,5 +88,5 @@ static LRESULT CALLBACK keyboard_proc(int code, WPARAM key, LPARAM flags)
 
 void keyboard_install()
 {
-    g_main.keyboardHook = SetWindowsHookExA(WH_KEYBOARD, keyboard_proc, nullptr, GetCurrentThreadId());
+    s_hook = SetWindowsHookExA(WH_KEYBOARD, keyboard_proc, nullptr, GetCurrentThreadId());
 }

@@ -1,29 +1,10 @@
 // layout.cpp - places the main window's controls on WM_SIZE, keeps the window from shrinking
 // below its start size, and places the two bitmap buttons once.
-#include "base/ids.h"
-#include "app/layout_calc.h"
-#include "app/mainwnd.h"
 #include "app/shell.h"
 
-// The process is aware of the system dpi, which stays the same while it runs.
-static int screen_dpi()
-{
-    static int dpi = 0;
-    if (!dpi) {
-        HDC screen = GetDC(nullptr);
-        dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
-        if (screen)
-            ReleaseDC(nullptr, screen);
-        if (dpi <= 0)
-            dpi = 96;
-    }
-    return dpi;
-}
-
-int layout_px(int px)
-{
-    return scale_px(px, screen_dpi());
-}
+#include "app/layout_calc.h"
+#include "base/ids.h"
+#include "base/mainwnd.h"
 
 static RECT child_rect(HWND hwnd, int id)
 {
@@ -73,8 +54,10 @@ void layout_on_size(HWND hwnd, int width, int height)
 
 void layout_on_minmax(MINMAXINFO *info)
 {
-    if (g_main.fullFrame)
-        info->ptMinTrackSize = POINT{g_main.startWidth, g_main.startHeight};
+    if (tray_full_frame()) {
+        RECT start = tray_start_rect();
+        info->ptMinTrackSize = POINT{start.right - start.left, start.bottom - start.top};
+    }
 }
 
 // Two squares of the Delete button's client width, overlapping by 3 pixels, at (12, 72) at
@@ -86,10 +69,10 @@ void layout_place_bitmap_buttons(HWND hwnd)
     HWND deleteOne = GetDlgItem(hwnd, IDC_HIST_DELETE), clear = GetDlgItem(hwnd, IDC_HIST_CLEAR);
     RECT rc = {};
     GetClientRect(deleteOne, &rc);
-    int side = rc.right - rc.left, overlap = layout_px(3);
+    int side = rc.right - rc.left, overlap = screen_px(3);
     int top = child_rect(hwnd, IDC_MESSAGE).top - side, left = child_rect(hwnd, IDC_SENTMESSAGES).left - (2 * side - overlap);
-    top = top < layout_px(72) ? top : layout_px(72);
-    left = left < layout_px(12) ? left : layout_px(12);
+    top = top < screen_px(72) ? top : screen_px(72);
+    left = left < screen_px(12) ? left : screen_px(12);
     MoveWindow(deleteOne, left, top, side, side, TRUE);
     MoveWindow(clear, left + side - overlap, top, side, side, TRUE);
 }

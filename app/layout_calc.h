@@ -2,6 +2,8 @@
 #ifndef TOLVIK_LAYOUT_CALC_H
 #define TOLVIK_LAYOUT_CALC_H
 
+#include "base/dpi.h"
+
 #include <array>
 #include <cstddef>
 
@@ -17,12 +19,6 @@ struct LayoutInput {
     int sent_messages_height;   // sent-messages combo box's current client height
     int dpi = 96;               // the screen's dots per inch: the margins below scale with it
 };
-
-// A length in pixels at 96 dpi, at `dpi` (rounded to the nearest pixel).
-constexpr int scale_px(int px, int dpi)
-{
-    return static_cast<int>((static_cast<long long>(px) * dpi + 48) / 96);
-}
 
 // One SetWindowPos step: move and/or size control `id`; x/y are meaningful only when move is
 // set, cx/cy only when size is set (the unused pair is zero). Sizes are never negative.

@@ -1,6 +1,8 @@
 // main.cpp - program entry: network check, single instance, and the main window's modal run.
+#include "app/shell.h"
+
 #include "base/ids.h"
-#include "app/mainwnd.h"
+#include "base/mainwnd.h"
 #include "base/popup_hint.h"
 #include "receive/store_reader.h"
 #include "send/send.h"
@@ -17,9 +19,27 @@ static_assert(offsetof(NOTIFYICONDATAA, szTip) + 64 == 88, "tray icon record mus
 static_assert(offsetof(TTTOOLINFOA, lParam) + sizeof(LPARAM) == 44, "tool record must be 44 bytes on 32-bit Windows");
 #endif
 
-HINSTANCE g_instance;
-HANDLE g_mapping;
-volatile std::uint32_t *g_sharedView;
+// Single-instance memory (named kInstanceMemoryName) and its view, the handle slot; both may be null.
+static HANDLE s_mapping;
+static volatile std::uint32_t *s_slot;
+
+void instance_publish(HWND hwnd)
+{
+    if (s_slot)
+        *s_slot = static_cast<std::uint32_t>(reinterpret_cast<uintptr_t>(hwnd));
+}
+
+void instance_release()
+{
+    if (s_slot) {
+        UnmapViewOfFile(const_cast<std::uint32_t *>(s_slot));
+        s_slot = nullptr;
+    }
+    if (s_mapping) {
+        CloseHandle(s_mapping);
+        s_mapping = nullptr;
+    }
+}
 
 // True unless the network provider layer answers "no network". Any other outcome,
 // including other errors, counts as a network being present.
@@ -38,23 +58,22 @@ static bool network_present()
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     if (!network_present()) {
-        MessageBoxA(nullptr, "No network found! You don't need Tolvik without a network.", "Tolvik",
-                    MB_SYSTEMMODAL | MB_ICONERROR);
+        tolvik_message_box(nullptr, "No network found! You don't need Tolvik without a network.",
+                           MB_SYSTEMMODAL | MB_ICONERROR);
         return 0;
     }
 
-    g_mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4, kInstanceMemoryName);
+    s_mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4, kInstanceMemoryName);
     bool alreadyRunning = GetLastError() == ERROR_ALREADY_EXISTS;
-    g_sharedView = g_mapping
-        ? static_cast<volatile std::uint32_t *>(MapViewOfFile(g_mapping, FILE_MAP_WRITE, 0, 0, 4))
-        : nullptr;
+    s_slot = s_mapping ? static_cast<volatile std::uint32_t *>(MapViewOfFile(s_mapping, FILE_MAP_WRITE, 0, 0, 4))
+                       : nullptr;
 
     if (alreadyRunning) {
         // Without a view there is no handle to read: still ask, so the user learns why
         // no window opens, but post to no window.
-        HWND first = g_sharedView ? reinterpret_cast<HWND>(handle_from_slot(*g_sharedView)) : nullptr;
-        int answer = MessageBoxA(nullptr, "Tolvik already running! Activate previous instance?", "Tolvik",
-                                 MB_SYSTEMMODAL | MB_ICONWARNING | MB_YESNO);
+        HWND first = s_slot ? reinterpret_cast<HWND>(handle_from_slot(*s_slot)) : nullptr;
+        int answer = tolvik_message_box(nullptr, "Tolvik already running! Activate previous instance?",
+                                        MB_SYSTEMMODAL | MB_ICONWARNING | MB_YESNO);
         if (answer == IDYES && first)
             PostMessageA(first, WM_ACTIVATEINSTANCE, 0, 0);
         return 0;
@@ -67,12 +86,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     g_instance = instance;
     DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDlgProc, 0);
 
-    if (g_main.locksCreated) {
-        // Workers still running hold on to the send lock: wait for them briefly (their
-        // window calls fail at once now), and never delete a lock one of them may still take.
-        if (send_wait_for_workers(10000))
-            DeleteCriticalSection(&g_main.sendLock);
-        DeleteCriticalSection(&g_main.captureLock);
-    }
+    send_end(10000);
     return 0;
 }

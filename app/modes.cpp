@@ -1,10 +1,10 @@
 // modes.cpp - Sender and Receiver modes: which controls each shows and enables.
 // The mode is the check state of the two mode buttons; there is no variable of its own.
-#include "base/ids.h"
-#include "app/mainwnd.h"
 #include "app/shell.h"
+
+#include "base/ids.h"
+#include "base/mainwnd.h"
 #include "receive/incoming.h"
-#include "receive/timers.h"
 
 static constexpr int kSenderSet[] = {IDC_TO_LABEL, IDC_RECIPIENT, IDC_SENTMESSAGES, IDC_MESSAGE,
                                      IDC_SEND,     IDC_SENDLOG,   IDC_HIST_DELETE,  IDC_HIST_CLEAR};
@@ -13,6 +13,12 @@ static constexpr int kReceiverButtons[] = {IDC_REPLY, IDC_VIEW, IDC_DELETE, IDC_
 bool receiver_mode()
 {
     return SendDlgItemMessageA(g_main.window, IDC_RECEIVER, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void mode_start(HWND hwnd)
+{
+    SetDlgItemTextA(hwnd, IDC_STATUS, "Ready");
+    SendDlgItemMessageA(hwnd, IDC_SENDER, BM_SETCHECK, BST_CHECKED, 0);
 }
 
 static void set_mode_checks(bool sender)
@@ -41,12 +47,7 @@ static void receiver_side(HWND hwnd, bool on)
     SetDlgItemTextA(hwnd, IDC_STATUS, "Ready");
     for (int id : kReceiverButtons)
         ShowWindow(GetDlgItem(hwnd, id), on ? SW_SHOWNOACTIVATE : SW_HIDE);
-    bool selected = SendMessageA(g_main.incoming, LVM_GETSELECTEDCOUNT, 0, 0) > 0;
-    bool any = SendMessageA(g_main.incoming, LVM_GETITEMCOUNT, 0, 0) > 0;
-    EnableWindow(GetDlgItem(hwnd, IDC_REPLY), selected);
-    EnableWindow(GetDlgItem(hwnd, IDC_VIEW), selected);
-    EnableWindow(GetDlgItem(hwnd, IDC_DELETE), selected);
-    EnableWindow(GetDlgItem(hwnd, IDC_DELETEALL), any);
+    incoming_buttons_update();
     ShowWindow(g_main.incoming, on ? SW_SHOWNOACTIVATE : SW_HIDE);
     if (on) {
         message_count_update();

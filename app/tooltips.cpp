@@ -1,7 +1,8 @@
 // tooltips.cpp - one tooltip control explaining eleven controls of the main window.
-#include "base/ids.h"
-#include "app/mainwnd.h"
 #include "app/shell.h"
+
+#include "base/ids.h"
+#include "base/mainwnd.h"
 
 struct Tool {
     int id;

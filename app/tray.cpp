@@ -1,10 +1,25 @@
 // tray.cpp - the notification-area icon and menu, the system menu, and showing and hiding
 // the main window with the caption animation.
-#include "base/ids.h"
-#include "app/mainwnd.h"
 #include "app/shell.h"
 
-void tray_edit_system_menu(HWND hwnd)
+#include "base/ids.h"
+#include "base/mainwnd.h"
+
+#include <shellapi.h>
+
+// The style of the window once shown: its template's style with a sizing border, clipping its
+// siblings.
+constexpr LONG kFullFrameStyle = WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX |
+                                 DS_CENTER | DS_SETFONT | DS_3DLOOK;
+
+static NOTIFYICONDATAA s_record; // the icon's record, kept for every later change to it
+static HMENU s_menu;
+static HICON s_icon;             // IDI_TOLVIK at the small icon size: the icon at rest, the window's small icon
+static HICON s_iconAlt;          // IDI_TOLVIK_ALT at that size: the new-message animation's second frame
+static RECT s_startRect;         // the window's rectangle at its start, before it collapsed
+static bool s_fullFrame;         // set by the first showing, never cleared
+
+static void edit_system_menu(HWND hwnd)
 {
     HMENU menu = GetSystemMenu(hwnd, FALSE);
     ModifyMenuA(menu, SC_MOVE, MF_BYCOMMAND | MF_STRING, SC_MOVE, "Mo&ve");
@@ -21,14 +36,26 @@ void tray_edit_system_menu(HWND hwnd)
     AppendMenuA(menu, MF_STRING, IDM_EXIT, "E&xit Tolvik");
 }
 
-void tray_create_menu()
+static void create_menu()
 {
-    g_main.trayMenu = CreatePopupMenu();
-    AppendMenuA(g_main.trayMenu, MF_STRING, IDM_ABOUT, "&About...");
-    AppendMenuA(g_main.trayMenu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(g_main.trayMenu, MF_STRING, IDM_CONFIGURE, "&Configure...");
-    AppendMenuA(g_main.trayMenu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(g_main.trayMenu, MF_STRING, IDM_EXIT, "E&xit Tolvik");
+    s_menu = CreatePopupMenu();
+    AppendMenuA(s_menu, MF_STRING, IDM_ABOUT, "&About...");
+    AppendMenuA(s_menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(s_menu, MF_STRING, IDM_CONFIGURE, "&Configure...");
+    AppendMenuA(s_menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(s_menu, MF_STRING, IDM_EXIT, "E&xit Tolvik");
+}
+
+// The icons at the small icon size, loaded once. The tray draws its icons at that size: each icon
+// has a frame drawn for it, which a shrunk 32x32 frame would lose the lines of.
+static void load_icons()
+{
+    if (s_icon)
+        return;
+    const int small = GetSystemMetrics(SM_CXSMICON);
+    s_icon = static_cast<HICON>(LoadImageA(g_instance, MAKEINTRESOURCEA(IDI_TOLVIK), IMAGE_ICON, small, small, 0));
+    s_iconAlt = static_cast<HICON>(LoadImageA(g_instance, MAKEINTRESOURCEA(IDI_TOLVIK_ALT), IMAGE_ICON, small,
+                                              small, 0));
 }
 
 // Adds the icon with the record (message, icon and tip). An icon the tray still shows counts
@@ -36,7 +63,7 @@ void tray_create_menu()
 // may not exist yet.
 static void add_or_retry(HWND hwnd)
 {
-    NOTIFYICONDATAA &r = g_main.trayRecord;
+    NOTIFYICONDATAA &r = s_record;
     r.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     if (Shell_NotifyIconA(NIM_ADD, &r) || Shell_NotifyIconA(NIM_MODIFY, &r))
         KillTimer(hwnd, TIMER_TRAY_RETRY);
@@ -45,15 +72,18 @@ static void add_or_retry(HWND hwnd)
 }
 
 // The record keeps its first (version 1) size on every target: 88 bytes on 32-bit Windows.
-void tray_add_icon(HWND hwnd)
+void tray_add_icon_once(HWND hwnd)
 {
-    NOTIFYICONDATAA &r = g_main.trayRecord;
+    if (s_record.hWnd)
+        return;
+    load_icons();
+    NOTIFYICONDATAA &r = s_record;
     r = NOTIFYICONDATAA{};
     r.cbSize = NOTIFYICONDATAA_V1_SIZE;
     r.hWnd = hwnd;
     r.uID = 0;
     r.uCallbackMessage = WM_TRAYCALLBACK;
-    r.hIcon = g_main.trayIcon;
+    r.hIcon = s_icon;
     lstrcpynA(r.szTip, "Tolvik", 64);
     add_or_retry(hwnd);
 }
@@ -75,18 +105,51 @@ void tray_retry_add(HWND hwnd)
     add_or_retry(hwnd);
 }
 
-void tray_set_icon(HICON icon)
+void tray_init(HWND hwnd)
 {
-    g_main.trayRecord.uFlags = NIF_ICON;
-    g_main.trayRecord.hIcon = icon;
-    Shell_NotifyIconA(NIM_MODIFY, &g_main.trayRecord);
+    edit_system_menu(hwnd);
+    load_icons();
+    HICON big = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_TOLVIK));
+    SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(s_icon));
+    tray_add_icon_once(hwnd);
+    create_menu();
 }
 
-void tray_remove_icon()
+void tray_set_icon(bool alternate)
 {
-    g_main.trayRecord.uFlags = NIF_ICON;
-    g_main.trayRecord.hIcon = g_main.trayIcon;
-    Shell_NotifyIconA(NIM_DELETE, &g_main.trayRecord);
+    s_record.uFlags = NIF_ICON;
+    s_record.hIcon = alternate ? s_iconAlt : s_icon;
+    Shell_NotifyIconA(NIM_MODIFY, &s_record);
+}
+
+void tray_end()
+{
+    s_record.uFlags = NIF_ICON;
+    s_record.hIcon = s_icon;
+    Shell_NotifyIconA(NIM_DELETE, &s_record);
+    DestroyMenu(s_menu);
+    s_menu = nullptr;
+}
+
+// The window's size at its start is kept for its first showing; until then it has no frame, no
+// size and no taskbar button.
+void tray_collapse(HWND hwnd)
+{
+    GetWindowRect(hwnd, &s_startRect);
+    SetWindowLongA(hwnd, GWL_EXSTYLE, GetWindowLongA(hwnd, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
+    SetWindowLongA(hwnd, GWL_STYLE, 0);
+    SetWindowPos(hwnd, nullptr, -4, -4, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool tray_full_frame()
+{
+    return s_fullFrame;
+}
+
+RECT tray_start_rect()
+{
+    return s_startRect;
 }
 
 // An animation end point is an empty rectangle at that point.
@@ -116,15 +179,15 @@ static RECT window_rect(HWND hwnd)
 
 int tray_first_showing(HWND hwnd)
 {
-    if (g_main.fullFrame)
+    if (s_fullFrame)
         return 0;
     SetWindowLongA(hwnd, GWL_EXSTYLE, WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE);
-    SetWindowLongA(hwnd, GWL_STYLE, 0x04CE0844);
-    const RECT &r = g_main.startRect;
+    SetWindowLongA(hwnd, GWL_STYLE, kFullFrameStyle);
+    const RECT &r = s_startRect;
     SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     UpdateWindow(hwnd);
-    g_main.fullFrame = true;
+    s_fullFrame = true;
     POINT cursor;
     GetCursorPos(&cursor);
     SetForegroundWindow(hwnd);
@@ -143,7 +206,7 @@ void tray_corner_show(HWND hwnd)
 
 void tray_bring_forward(HWND hwnd)
 {
-    if (IsWindowVisible(hwnd) && g_main.fullFrame)
+    if (IsWindowVisible(hwnd) && s_fullFrame)
         ShowWindow(hwnd, SW_SHOWNORMAL);
     else if (!tray_first_showing(hwnd))
         tray_corner_show(hwnd);
@@ -158,7 +221,9 @@ void tray_hide(HWND hwnd)
     ShowWindow(hwnd, SW_HIDE);
 }
 
-static void toggle(HWND hwnd)
+// A double-click on the icon: the window's first showing; later the window shown (growing from the
+// cursor) when hidden, hidden (shrinking to the cursor) when in front, else brought to the front.
+static void show_or_hide(HWND hwnd)
 {
     if (tray_first_showing(hwnd))
         return;
@@ -184,8 +249,8 @@ static void show_tray_menu(HWND hwnd)
     SetForegroundWindow(hwnd);
     UINT state = main_dialog_open() ? MF_GRAYED : MF_ENABLED;
     for (UINT id : {IDM_ABOUT, IDM_CONFIGURE, IDM_EXIT})
-        EnableMenuItem(g_main.trayMenu, id, MF_BYCOMMAND | state);
-    TrackPopupMenu(g_main.trayMenu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, hwnd,
+        EnableMenuItem(s_menu, id, MF_BYCOMMAND | state);
+    TrackPopupMenu(s_menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, hwnd,
                    nullptr);
     PostMessageA(hwnd, WM_TRAYMENUDONE, 0, 0);
 }
@@ -194,7 +259,7 @@ void tray_on_callback(HWND hwnd, LPARAM mouseMessage)
 {
     switch (mouseMessage) {
     case WM_LBUTTONDOWN: SetForegroundWindow(hwnd); break;
-    case WM_LBUTTONDBLCLK: toggle(hwnd); break;
+    case WM_LBUTTONDBLCLK: show_or_hide(hwnd); break;
     case WM_RBUTTONUP: show_tray_menu(hwnd); break;
     default: break;
     }

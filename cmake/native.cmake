@@ -46,4 +46,7 @@ else()
   target_link_libraries(unit_tests PRIVATE tolvik_core msgsvc_core GTest::gtest GTest::gtest_main)
   include(GoogleTest)
   gtest_discover_tests(unit_tests PROPERTIES LABELS unit)
+  # The program's folders form layers: none includes a header of a folder above it.
+  add_test(NAME layers COMMAND bash ${CMAKE_SOURCE_DIR}/tests/check-layers.sh ${CMAKE_SOURCE_DIR})
+  set_tests_properties(layers PROPERTIES LABELS unit)
 endif()

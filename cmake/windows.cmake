@@ -31,7 +31,7 @@ set_target_properties(tolvik PROPERTIES OUTPUT_NAME tolvik)
 
 # tolvik-send.exe: the console sender for scripts, with Tolvik's send texts and name splitting.
 add_executable(tolvik_send ${SEND_CORE_SOURCES} ${CMAKE_SOURCE_DIR}/send/tolvik_send.cpp
-               ${BASE_WIN32_SOURCES})
+               ${BASE_PLATFORM_SOURCES})
 target_include_directories(tolvik_send PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_definitions(tolvik_send PRIVATE WINVER=0x0501 _WIN32_WINNT=0x0501 NOMINMAX)
 target_link_libraries(tolvik_send PRIVATE netapi32 shell32 user32 kernel32)

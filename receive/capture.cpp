@@ -1,15 +1,12 @@
 // capture.cpp - finds the messenger service's popups by title, reads their text, closes them
-// and files the message, then sets off the reactions the settings ask for.
+// and files the message.
 #include "receive/capture.h"
 
-#include "base/ids.h"
-#include "app/mainwnd.h"
+#include "base/mainwnd.h"
 #include "base/platform.h"
-#include "app/shell.h"
+#include "base/popup_hint.h"
 #include "receive/incoming.h"
 #include "receive/msgtext.h"
-#include "base/popup_hint.h"
-#include "receive/timers.h"
 #include "receive/title_cache.h"
 #include "settings/settings.h"
 
@@ -44,7 +41,7 @@ static void read_title(HWND hwnd)
     title_cache_store(s_titles, reinterpret_cast<std::uintptr_t>(hwnd), classify(hwnd));
 }
 
-static BOOL CALLBACK meet(HWND hwnd, LPARAM)
+static BOOL CALLBACK read_title_if_needed(HWND hwnd, LPARAM)
 {
     if (title_cache_needs_read(s_titles, reinterpret_cast<std::uintptr_t>(hwnd)))
         read_title(hwnd);
@@ -58,10 +55,10 @@ static void update_titles()
 {
     title_cache_begin(s_titles);
     if (title_cache_full_scan(s_titles))
-        EnumWindows(meet, 0);
+        EnumWindows(read_title_if_needed, 0);
     else // the window server picks the dialog-class windows out in one call each
         for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr;)
-            meet(w, 0);
+            read_title_if_needed(w, 0);
     for (std::uintptr_t w : title_cache_due(s_titles))
         read_title(reinterpret_cast<HWND>(w));
     title_cache_end(s_titles);
@@ -161,52 +158,21 @@ static void select_only(int index)
     SendMessageA(list, LVM_ENSUREVISIBLE, index, FALSE);
 }
 
-static void react(HWND hwnd)
+bool capture_step(HWND hinted)
 {
-    if (g_settings.BeepOnMessage)
-        Beep(1500, 50);
-    if (g_settings.EnableRunOnMessage)
-        ShellExecuteA(GetDesktopWindow(), "open", g_settings.ExternalProg, nullptr, nullptr, SW_SHOWNORMAL);
-    if (g_settings.InternalMessage)
-        SendMessageA(hwnd, WM_COMMAND, IDM_MSG_VIEW, 0); // returns when the viewer closes
-    else if (g_settings.PopupOnMessage)
-        tray_bring_forward(hwnd);
-}
-
-// Leaves the capture lock on every way out.
-class CaptureLock {
-public:
-    CaptureLock() { EnterCriticalSection(&g_main.captureLock); }
-    ~CaptureLock() { LeaveCriticalSection(&g_main.captureLock); }
-    CaptureLock(const CaptureLock &) = delete;
-    CaptureLock &operator=(const CaptureLock &) = delete;
-};
-
-void capture_step(HWND hwnd, HWND hinted)
-{
-    CaptureLock lock;
     char text[1024];
     HWND popup = hinted ? (ready_to_take(hinted, text) ? hinted : nullptr) : find_ready_popup(text);
     if (!popup)
-        return;
+        return false;
     // A text that does not split is filed whole as the message, so the popup is closed.
     // Every popup is filed once, also one whose text equals the last message's.
     ParsedMessage parsed;
     parse_message_text(text, char_equal_ignore_case, parsed);
     int index = incoming_file(parsed.from, parsed.to, parsed.time, parsed.message, text);
     if (index < 0)
-        return; // left open, and tried again on a later tick
+        return false; // left open, and tried again on a later tick
     select_only(index);
-    if (receiver_mode())
-        message_count_update();
-    if (g_settings.SwitchOnMessage && !g_settings.DoNotStealFocus &&
-        SendDlgItemMessageA(hwnd, IDC_SENDER, BM_GETCHECK, 0, 0) == BST_CHECKED) {
-        SendDlgItemMessageA(hwnd, IDC_SENDER, BM_SETCHECK, BST_UNCHECKED, 0);
-        SendDlgItemMessageA(hwnd, IDC_RECEIVER, BM_SETCHECK, BST_CHECKED, 0);
-        SendMessageA(hwnd, WM_COMMAND, IDC_RECEIVER, 0);
-    }
-    EnableWindow(GetDlgItem(hwnd, IDC_DELETEALL),
-                 SendMessageA(g_main.incoming, LVM_GETITEMCOUNT, 0, 0) > 0);
+    incoming_buttons_update();
     SendMessageA(g_main.incoming, LVM_SETSELECTIONMARK, 0, index);
     if (g_settings.KeepIncoming) {
         mark_filed(popup, index + 1);
@@ -215,8 +181,7 @@ void capture_step(HWND hwnd, HWND hinted)
     }
     PostMessageA(popup, WM_CLOSE, 0, 0);
     title_cache_mark_taken(s_titles, reinterpret_cast<std::uintptr_t>(popup));
-    react(hwnd);
-    animation_start(hwnd);
+    return true;
 }
 
 UINT capture_hint_message()
@@ -227,16 +192,16 @@ UINT capture_hint_message()
 
 // The handle comes from another program: it is only ever looked at through the window
 // functions, which answer nothing for a handle that names no window.
-void capture_on_hint(HWND hwnd, WPARAM window)
+bool capture_on_hint(WPARAM window)
 {
     std::uintptr_t key = static_cast<std::uintptr_t>(window);
     if (!g_settings.Monitor || !title_cache_hint_wanted(s_titles, key))
-        return;
+        return false;
     HWND popup = reinterpret_cast<HWND>(window);
     TitleMatch match = classify(popup);
     title_cache_hinted(s_titles, key, match);
-    if (match != TitleMatch::None)
-        capture_step(hwnd, popup);
+    bool filed = match != TitleMatch::None && capture_step(popup);
     if (!title_cache_taken(s_titles, key)) // the step took nothing
         title_cache_hint_missed(s_titles);
+    return filed;
 }

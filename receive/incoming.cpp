@@ -1,15 +1,14 @@
-// incoming.cpp - the incoming list: filing, counting, Delete, Delete All, Reply, the list's
-// notifications and context menu, and its mirror in the registry (key ...\Messages).
+// incoming.cpp - the incoming list: filing, counting, Delete, Delete All, the receiver buttons'
+// state, the list's notifications and context menu, and its mirror in the registry (key
+// ...\Messages).
 #include "receive/incoming.h"
 
 #include "base/ids.h"
-#include "app/mainwnd.h"
+#include "base/mainwnd.h"
 #include "base/platform.h"
-#include "app/shell.h"
 #include "receive/incoming_logic.h"
 #include "receive/msgtext.h"
 #include "receive/store_reader.h"
-#include "send/compose.h"
 #include "settings/regkey.h"
 #include "settings/settings.h"
 
@@ -18,20 +17,21 @@
 #include <vector>
 
 static StoreTracker s_store; // what the Messages key holds relative to the list
+static bool s_menuOpen;      // the list's context menu is being tracked
 
-static HWND list()
+int incoming_count()
 {
-    return g_main.incoming;
+    return static_cast<int>(SendMessageA(g_main.incoming, LVM_GETITEMCOUNT, 0, 0));
 }
 
-static int item_count()
+int incoming_selection_mark()
 {
-    return static_cast<int>(SendMessageA(list(), LVM_GETITEMCOUNT, 0, 0));
+    return static_cast<int>(SendMessageA(g_main.incoming, LVM_GETSELECTIONMARK, 0, 0));
 }
 
 static int selected_count()
 {
-    return static_cast<int>(SendMessageA(list(), LVM_GETSELECTEDCOUNT, 0, 0));
+    return static_cast<int>(SendMessageA(g_main.incoming, LVM_GETSELECTEDCOUNT, 0, 0));
 }
 
 // An item's data, owned by the item (freed on LVN_DELETEITEM): the full text, and the four
@@ -48,15 +48,15 @@ int incoming_file(const char *from, const char *to, const char *time, const char
     IncomingItem *data = new IncomingItem{fullText, {time, from, to, message_column_text(message)}};
     LVITEMA item = {};
     item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = item_count() + 1;
+    item.iItem = incoming_count() + 1;
     item.pszText = LPSTR_TEXTCALLBACKA;
     item.lParam = reinterpret_cast<LPARAM>(data);
-    int index = static_cast<int>(SendMessageA(list(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    int index = static_cast<int>(SendMessageA(g_main.incoming, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
     if (index < 0) {
         delete data;
         return index;
     }
-    SendMessageA(list(), LVM_UPDATE, index, 0);
+    SendMessageA(g_main.incoming, LVM_UPDATE, index, 0);
     store_note_change(s_store, static_cast<size_t>(index));
     return index;
 }
@@ -66,7 +66,7 @@ static const IncomingItem *item_data(int index)
     LVITEMA item = {};
     item.mask = LVIF_PARAM;
     item.iItem = index;
-    if (!SendMessageA(list(), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
+    if (!SendMessageA(g_main.incoming, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
         return nullptr;
     return reinterpret_cast<const IncomingItem *>(item.lParam);
 }
@@ -108,7 +108,7 @@ bool incoming_full_text(int index, std::string &text)
 void message_count_update()
 {
     char status[300];
-    std::snprintf(status, sizeof status, "Total messages: %d", item_count());
+    std::snprintf(status, sizeof status, "Total messages: %d", incoming_count());
     SetDlgItemTextA(g_main.window, IDC_STATUS, status);
 }
 
@@ -116,7 +116,7 @@ void message_count_update()
 // the values from the first changed position on and removing the surplus tail.
 bool store_save()
 {
-    size_t count = static_cast<size_t>(item_count());
+    size_t count = static_cast<size_t>(incoming_count());
     StoreWrites w = store_writes(s_store, count);
     if (w.delete_key)
         RegKey::erase_key(kMessagesKey);
@@ -163,18 +163,18 @@ static bool char_equal(char a, char b)
 
 // Appends the stored messages as the reader (started ahead at start-up) hands them over. The
 // list is drawn once at the end, not per item, and has room for all of them from the start.
-void store_load()
+bool store_load()
 {
     // The key mirrors the list exactly when its values are 0..N-1 in order, each filed.
-    bool mirrors = item_count() == 0;
-    int firstIndex = item_count();
-    SendMessageA(list(), WM_SETREDRAW, FALSE, 0);
+    bool mirrors = incoming_count() == 0;
+    int firstIndex = incoming_count();
+    SendMessageA(g_main.incoming, WM_SETREDRAW, FALSE, 0);
     int lastFiled = -1;
     std::vector<StoredText> values;
     std::size_t expected = 0;
     for (bool first = true; store_reader_take(values, expected); first = false) {
         if (first && expected > 0)
-            SendMessageA(list(), LVM_SETITEMCOUNT, static_cast<WPARAM>(item_count()) + expected, 0);
+            SendMessageA(g_main.incoming, LVM_SETITEMCOUNT, static_cast<WPARAM>(incoming_count()) + expected, 0);
         for (const StoredText &v : values) {
             ParsedMessage parsed;
             parse_message_text(v.text, char_equal, parsed);
@@ -186,29 +186,25 @@ void store_load()
         }
     }
     StoreReadEnd end = store_reader_end();
-    if (end.opened) {
-        // The count is shown once for the whole load; the end state is the same as per value.
-        if (receiver_mode())
-            message_count_update();
-        if (lastFiled >= 0)
-            SendMessageA(list(), LVM_ENSUREVISIBLE, lastFiled, FALSE);
-    }
-    SendMessageA(list(), WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list(), nullptr, TRUE);
+    if (end.opened && lastFiled >= 0)
+        SendMessageA(g_main.incoming, LVM_ENSUREVISIBLE, lastFiled, FALSE);
+    SendMessageA(g_main.incoming, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(g_main.incoming, nullptr, TRUE);
     if (!end.opened) {
-        if (item_count() == 0)
+        if (incoming_count() == 0)
             store_written(s_store, 0); // no key and no items: the store mirrors the list
     } else if (mirrors && end.whole) {
-        store_written(s_store, static_cast<size_t>(item_count()));
+        store_written(s_store, static_cast<size_t>(incoming_count()));
     } else {
         store_write_failed(s_store); // the next save rewrites the key whole
     }
+    return end.opened;
 }
 
 void store_at_exit()
 {
     if (!g_settings.KeepIncoming)
-        SendMessageA(list(), LVM_DELETEALLITEMS, 0, 0);
+        SendMessageA(g_main.incoming, LVM_DELETEALLITEMS, 0, 0);
     store_save();
 }
 
@@ -217,124 +213,123 @@ static void set_item_state(int index, UINT state, UINT mask)
     LVITEMA item = {};
     item.state = state;
     item.stateMask = mask;
-    SendMessageA(list(), LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&item));
+    SendMessageA(g_main.incoming, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&item));
 }
 
 void incoming_delete()
 {
-    int count = item_count();
+    int count = incoming_count();
     std::vector<int> selected;
     for (int i = count - 1; i >= 0; --i)
-        if (SendMessageA(list(), LVM_GETITEMSTATE, i, LVIS_SELECTED) & LVIS_SELECTED)
+        if (SendMessageA(g_main.incoming, LVM_GETITEMSTATE, i, LVIS_SELECTED) & LVIS_SELECTED)
             selected.push_back(i);
     int next = selection_after_delete(count, selected);
     for (int index : selected) // from the last to the first
-        SendMessageA(list(), LVM_DELETEITEM, index, 0);
+        SendMessageA(g_main.incoming, LVM_DELETEITEM, index, 0);
     if (!selected.empty())
         store_note_change(s_store, static_cast<size_t>(selected.back()));
     if (next >= 0)
         set_item_state(next, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     message_count_update();
-    EnableWindow(GetDlgItem(g_main.window, IDC_DELETEALL), item_count() > 0);
+    incoming_buttons_update();
     if (g_settings.KeepIncoming)
         store_save();
 }
 
 void incoming_delete_all()
 {
-    SendMessageA(list(), LVM_DELETEALLITEMS, 0, 0);
+    SendMessageA(g_main.incoming, LVM_DELETEALLITEMS, 0, 0);
     store_note_change(s_store, 0);
-    bool selected = selected_count() > 0;
-    EnableWindow(GetDlgItem(g_main.window, IDC_DELETEALL), item_count() > 0);
-    EnableWindow(GetDlgItem(g_main.window, IDC_REPLY), selected);
-    EnableWindow(GetDlgItem(g_main.window, IDC_VIEW), selected);
-    EnableWindow(GetDlgItem(g_main.window, IDC_DELETE), selected);
+    incoming_buttons_update();
     if (g_settings.KeepIncoming)
         store_save();
     message_count_update();
-    SetFocus(list());
+    SetFocus(g_main.incoming);
 }
 
-void incoming_reply()
+bool incoming_sender(int index, std::string &from)
 {
-    incoming_reply_to(static_cast<int>(SendMessageA(list(), LVM_GETSELECTIONMARK, 0, 0)));
-}
-
-void incoming_reply_to(int index)
-{
-    if (index < 0 || index >= item_count())
-        return;
-    char from[257] = "";
+    if (index < 0 || index >= incoming_count())
+        return false;
+    char text[257] = "";
     LVITEMA item = {};
     item.iSubItem = 1;
-    item.pszText = from;
-    item.cchTextMax = sizeof from;
-    LRESULT got = SendMessageA(list(), LVM_GETITEMTEXTA, index, reinterpret_cast<LPARAM>(&item));
-    if (got > 0 || from[0])
-        SendDlgItemMessageA(g_main.window, IDC_SENDER, BM_SETCHECK, BST_CHECKED, 0);
-    SendDlgItemMessageA(g_main.window, IDC_RECEIVER, BM_SETCHECK, BST_UNCHECKED, 0);
-    SendMessageA(g_main.window, WM_COMMAND, IDC_SENDER, 0);
-    SetWindowTextA(g_main.recipient, from);
-    compose_line_settled();
-    compose_load_sent();
-    SetFocus(g_main.message);
-    SendMessageA(g_main.message, EM_SETSEL, 0, -1);
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(g_main.incoming, LVM_GETITEMTEXTA, index, reinterpret_cast<LPARAM>(&item));
+    from = text;
+    return true;
 }
 
-static void set_menu_items()
+// The context menu (the first popup of IDR_MESSAGETOOLS), loaded at its first showing.
+static HMENU context_menu()
 {
-    UINT state = selected_count() > 0 ? MF_ENABLED : MF_GRAYED;
-    for (UINT id : {IDM_MSG_REPLY, IDM_MSG_VIEW, IDM_MSG_DELETE})
-        EnableMenuItem(g_main.incomingMenu, id, MF_BYCOMMAND | state);
+    static HMENU menu = nullptr;
+    if (!menu) {
+        HMENU tools = LoadMenuA(g_instance, MAKEINTRESOURCEA(IDR_MESSAGETOOLS));
+        menu = tools ? GetSubMenu(tools, 0) : nullptr;
+    }
+    return menu;
 }
 
 static void show_context_menu(HWND hwnd, POINT at)
 {
-    set_menu_items();
-    main_context_menu_open(true);
-    TrackPopupMenuEx(g_main.incomingMenu, TPM_RIGHTBUTTON, at.x, at.y, hwnd, nullptr);
-    main_context_menu_open(false);
+    HMENU menu = context_menu();
+    UINT state = selected_count() > 0 ? MF_ENABLED : MF_GRAYED;
+    for (UINT id : {IDM_MSG_REPLY, IDM_MSG_VIEW, IDM_MSG_DELETE})
+        EnableMenuItem(menu, id, MF_BYCOMMAND | state);
+    s_menuOpen = true;
+    TrackPopupMenuEx(menu, TPM_RIGHTBUTTON, at.x, at.y, hwnd, nullptr);
+    s_menuOpen = false;
+}
+
+bool incoming_menu_open()
+{
+    return s_menuOpen;
 }
 
 // Every selection change comes here, several for one capture: a button is only touched when
 // its state changes (enabling costs a round trip to the window server even then).
-static void enable_button(HWND hwnd, int id, bool enable)
+static void enable_button(int id, bool enable)
 {
-    HWND button = GetDlgItem(hwnd, id);
+    HWND button = GetDlgItem(g_main.window, id);
     if (!IsWindowEnabled(button) != !enable)
         EnableWindow(button, enable);
 }
 
+void incoming_buttons_update()
+{
+    bool selected = selected_count() > 0;
+    enable_button(IDC_REPLY, selected);
+    enable_button(IDC_VIEW, selected);
+    enable_button(IDC_DELETE, selected);
+    enable_button(IDC_DELETEALL, incoming_count() > 0);
+}
+
+bool incoming_double_click(const NMHDR *header)
+{
+    return header && header->hwndFrom == g_main.incoming && header->code == NM_DBLCLK && selected_count() > 0;
+}
+
 LRESULT incoming_on_notify(HWND hwnd, NMHDR *header)
 {
-    if (!header || header->hwndFrom != list())
+    if (!header || header->hwndFrom != g_main.incoming)
         return 0;
     switch (header->code) {
-    case NM_DBLCLK:
-        if (selected_count() > 0)
-            SendMessageA(hwnd, WM_COMMAND, IDC_INCOMING, 0);
-        break;
     case NM_RCLICK: {
         POINT cursor;
         GetCursorPos(&cursor);
         show_context_menu(hwnd, cursor);
         break;
     }
-    case LVN_ITEMCHANGED: {
-        bool selected = selected_count() > 0;
-        enable_button(hwnd, IDC_REPLY, selected);
-        enable_button(hwnd, IDC_VIEW, selected);
-        enable_button(hwnd, IDC_DELETE, selected);
-        enable_button(hwnd, IDC_DELETEALL, item_count() > 0);
-        break;
-    }
+    case LVN_ITEMCHANGED: incoming_buttons_update(); break;
     case LVN_KEYDOWN: {
         WORD key = reinterpret_cast<NMLVKEYDOWN *>(header)->wVKey;
         if (key == VK_DELETE && selected_count() > 0) {
-            SendMessageA(hwnd, WM_COMMAND, IDC_DELETE, 0);
+            incoming_delete();
         } else if (key == VK_APPS) {
             RECT rc;
-            GetWindowRect(list(), &rc);
+            GetWindowRect(g_main.incoming, &rc);
             show_context_menu(hwnd, POINT{rc.left + 2, rc.top + 20});
         }
         break;

@@ -8,7 +8,5 @@ set(RECEIVE_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/incoming.cpp
   ${CMAKE_CURRENT_LIST_DIR}/store_reader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/capture.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/dialogs.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/about.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/timers.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/message_view.cpp
 )

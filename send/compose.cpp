@@ -1,7 +1,7 @@
 // compose.cpp - the Sender's boxes filled from the recipients and sent-messages histories.
 #include "send/compose.h"
 
-#include "app/mainwnd.h"
+#include "base/mainwnd.h"
 #include "base/platform.h"
 
 // The recipient at index in the box's list, or the box's own text for -1 (at most 256

@@ -6,9 +6,8 @@
 #include "send/send.h"
 
 #include "base/ids.h"
-#include "app/mainwnd.h"
+#include "base/mainwnd.h"
 #include "base/platform.h"
-#include "app/shell.h"
 #include "send/compose.h"
 #include "send/recipients.h"
 #include "send/send_texts.h"
@@ -56,6 +55,17 @@ static SendRun s_run;
 static volatile LONG s_running;
 static HANDLE s_allDone; // signalled while no worker runs
 
+// Holds the successful workers' stores apart, so that two of them never both find a text
+// unlisted under the line's sent messages and write it twice. Taken only around registry work.
+static CRITICAL_SECTION s_storeLock;
+static bool s_storeLockMade;
+
+void send_init()
+{
+    InitializeCriticalSection(&s_storeLock);
+    s_storeLockMade = true;
+}
+
 static void worker_started()
 {
     if (!s_allDone)
@@ -70,9 +80,15 @@ static void worker_ended()
         SetEvent(s_allDone);
 }
 
-bool send_wait_for_workers(DWORD timeoutMs)
+// Workers still running hold on to the lock: they are waited for briefly (their window calls
+// fail at once now), and a lock one of them may still take is never deleted.
+void send_end(DWORD timeoutMs)
 {
-    return !s_allDone || s_running == 0 || WaitForSingleObject(s_allDone, timeoutMs) == WAIT_OBJECT_0;
+    bool none = !s_allDone || s_running == 0 || WaitForSingleObject(s_allDone, timeoutMs) == WAIT_OBJECT_0;
+    if (s_storeLockMade && none) {
+        DeleteCriticalSection(&s_storeLock);
+        s_storeLockMade = false;
+    }
 }
 
 static void set_status(const std::string &text)
@@ -207,14 +223,12 @@ static __attribute__((noinline)) std::uint32_t call_service(const WCHAR *recipie
     return rc;
 }
 
-// Holds the successful workers' stores apart, so that two of them never both find a text
-// unlisted under the line's sent messages and write it twice. Taken only around registry work.
 static void store_success(const SendJob &job)
 {
-    EnterCriticalSection(&g_main.sendLock);
+    EnterCriticalSection(&s_storeLock);
     recipients_history_store(job.line, job.stored);
     sent_message_store(job.line, job.stored);
-    LeaveCriticalSection(&g_main.sendLock);
+    LeaveCriticalSection(&s_storeLock);
 }
 
 static DWORD WINAPI send_worker(LPVOID param)
@@ -236,25 +250,25 @@ static DWORD WINAPI send_worker(LPVOID param)
     return 0;
 }
 
-// The Send has ended when no name waits for its outcome: the status sums it up and Send is
-// back (in Sender mode).
-static void name_ended(int order, std::uint32_t code)
+// The Send has ended when no name waits for its outcome: the status sums it up, and the result
+// says so (Send is the caller's to bring back).
+static bool name_ended(int order, std::uint32_t code)
 {
     s_run.outcomes[order] = code;
     show_line(order, send_log_line(s_run.names[order], code), code == 0 ? kImageDone : kImageFailed);
     if (code == 0)
         compose_list_sent(s_run.line, s_run.stored);
-    if (--s_run.open == 0) {
-        set_status(send_summary_text(s_run.outcomes));
-        EnableWindow(g_main.sendButton, !receiver_mode());
-    }
+    if (--s_run.open > 0)
+        return false;
+    set_status(send_summary_text(s_run.outcomes));
+    return true;
 }
 
 // Starts the worker of the next name; one that cannot be started gets its failure line.
-static void start_next(HWND hwnd)
+static bool start_next(HWND hwnd)
 {
     if (s_run.next >= s_run.toStart.size())
-        return;
+        return false;
     std::shared_ptr<SendJob> job = s_run.jobs[s_run.toStart[s_run.next++]];
     if (s_run.next == s_run.toStart.size())
         KillTimer(hwnd, TIMER_SEND_NEXT);
@@ -263,33 +277,32 @@ static void start_next(HWND hwnd)
     HANDLE thread = CreateThread(nullptr, 0, send_worker, param, 0, nullptr);
     if (thread) {
         CloseHandle(thread);
-        return;
+        return false;
     }
     delete param;
     worker_ended();
-    name_ended(job->order, kSendNotStarted);
+    return name_ended(job->order, kSendNotStarted);
 }
 
-void send_on_timer(HWND hwnd)
+bool send_on_timer(HWND hwnd)
 {
-    start_next(hwnd);
+    return start_next(hwnd);
 }
 
-void send_on_report(WPARAM generation, LPARAM place)
+bool send_on_report(WPARAM generation, LPARAM place)
 {
     // Anything may post this message: a report counts only for a name of the latest Send whose
     // outcome is still open, and an end only once its worker has set the code.
     std::size_t order = LOWORD(place);
     if (static_cast<LONG>(generation) != s_run.generation || order >= s_run.jobs.size() || !s_run.jobs[order] ||
         s_run.outcomes[order] != kPending)
-        return;
+        return false;
     if (!HIWORD(place)) {
         show_line(static_cast<int>(order), send_progress_line(s_run.names[order]), kImageSending);
-        return;
+        return false;
     }
     std::uint32_t code = s_run.jobs[order]->code;
-    if (code != kPending)
-        name_ended(static_cast<int>(order), code);
+    return code != kPending && name_ended(static_cast<int>(order), code);
 }
 
 static std::string ansi(const std::wstring &text)
@@ -301,23 +314,21 @@ static std::string ansi(const std::wstring &text)
     return out;
 }
 
-void send_command(HWND hwnd)
+bool send_command(HWND hwnd)
 {
-    if (receiver_mode())
-        return;
     if (s_run.open > 0) {
         set_status(send_notice_text(SendNotice::StillSending));
-        return;
+        return false;
     }
     if (!IsWindowEnabled(g_main.sendButton))
-        return;
+        return false;
     // What the boxes hold now is what this Send sends, whatever they hold later.
     std::string line = window_text(g_main.recipient);
     SplitResult split = split_recipients(line, char_equal_ignore_case);
     if (split.names.empty() && split.rejected.empty()) {
         set_status(send_notice_text(SendNotice::NoRecipient));
         SetFocus(g_main.recipient);
-        return;
+        return false;
     }
     WCHAR message[kMaxMessageChars + 1] = L"";
     int length = GetWindowTextW(g_main.message, message, kMaxMessageChars + 1);
@@ -363,11 +374,11 @@ void send_command(HWND hwnd)
     }
     if (s_run.open == 0) {
         set_status(send_summary_text(s_run.outcomes));
-        EnableWindow(g_main.sendButton, TRUE);
-        return;
+        return true;
     }
     set_status("Sending ...");
-    start_next(hwnd);
+    bool ended = start_next(hwnd);
     if (s_run.next < s_run.toStart.size())
         SetTimer(hwnd, TIMER_SEND_NEXT, kSpacingMs, nullptr);
+    return ended;
 }

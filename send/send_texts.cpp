@@ -39,7 +39,7 @@ const Outcome *outcome_of(std::uint32_t code)
 }
 
 // Names are shown whole up to 256 characters.
-std::string shown(std::string_view name)
+std::string shown_name(std::string_view name)
 {
     constexpr std::size_t kShown = 256;
     return name.size() <= kShown ? std::string(name) : std::string(name.substr(0, kShown)) + "...";
@@ -75,7 +75,7 @@ std::string send_summary_text(const std::vector<std::uint32_t> &outcomes)
 
 std::string send_log_line(std::string_view name, std::uint32_t code)
 {
-    std::string line = shown(name);
+    std::string line = shown_name(name);
     if (code == 0)
         return line + " - Done";
     if (const Outcome *o = outcome_of(code))
@@ -87,14 +87,14 @@ std::string send_log_line(std::string_view name, std::uint32_t code)
 
 std::string send_progress_line(std::string_view name)
 {
-    return "Sending to " + shown(name) + " ...";
+    return "Sending to " + shown_name(name) + " ...";
 }
 
 std::string send_refusal_line(std::string_view name, SendRefusal why)
 {
-    return shown(name) + (why == SendRefusal::NameTooLong
-                              ? " - Failed: The name is longer than 256 characters; nothing was sent."
-                              : " - Failed: More than 29 recipients in one send; nothing was sent to this one.");
+    return shown_name(name) + (why == SendRefusal::NameTooLong
+                                   ? " - Failed: The name is longer than 256 characters; nothing was sent."
+                                   : " - Failed: More than 29 recipients in one send; nothing was sent to this one.");
 }
 
 const char *send_notice_text(SendNotice notice)

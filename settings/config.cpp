@@ -2,7 +2,7 @@
 #include "settings/config.h"
 
 #include "base/ids.h"
-#include "app/mainwnd.h"
+#include "base/mainwnd.h"
 #include "settings/settings.h"
 
 struct CheckBox {
@@ -29,15 +29,9 @@ static bool checked(HWND dlg, int id)
     return IsDlgButtonChecked(dlg, id) == BST_CHECKED;
 }
 
-static void on_init(HWND dlg)
+static void on_runprog_changed(HWND dlg)
 {
-    main_config_open(true);
-    for (const CheckBox &box : kChecks)
-        SendDlgItemMessageA(dlg, box.id, BM_SETCHECK, g_settings.*box.field, 0);
-    SendDlgItemMessageA(dlg, IDC_CFG_PROGRAM, EM_LIMITTEXT, sizeof g_settings.ExternalProg - 1, 0);
-    SetDlgItemTextA(dlg, IDC_CFG_PROGRAM, g_settings.ExternalProg);
-    SendMessageA(dlg, WM_COMMAND, IDC_CFG_RUNPROG, 0);
-    SendMessageA(dlg, WM_COMMAND, IDC_CFG_MONITOR, 0);
+    EnableWindow(GetDlgItem(dlg, IDC_CFG_PROGRAM), checked(dlg, IDC_CFG_RUNPROG) && checked(dlg, IDC_CFG_MONITOR));
 }
 
 static void on_monitor_changed(HWND dlg)
@@ -45,12 +39,18 @@ static void on_monitor_changed(HWND dlg)
     bool on = checked(dlg, IDC_CFG_MONITOR);
     for (int id : kReceiveBoxes)
         EnableWindow(GetDlgItem(dlg, id), on);
-    SendMessageA(dlg, WM_COMMAND, IDC_CFG_RUNPROG, 0);
+    on_runprog_changed(dlg);
 }
 
-static void on_runprog_changed(HWND dlg)
+static void on_init(HWND dlg)
 {
-    EnableWindow(GetDlgItem(dlg, IDC_CFG_PROGRAM), checked(dlg, IDC_CFG_RUNPROG) && checked(dlg, IDC_CFG_MONITOR));
+    main_config_open(true);
+    for (const CheckBox &box : kChecks)
+        SendDlgItemMessageA(dlg, box.id, BM_SETCHECK, g_settings.*box.field, 0);
+    SendDlgItemMessageA(dlg, IDC_CFG_PROGRAM, EM_LIMITTEXT, sizeof g_settings.ExternalProg - 1, 0);
+    SetDlgItemTextA(dlg, IDC_CFG_PROGRAM, g_settings.ExternalProg);
+    on_runprog_changed(dlg);
+    on_monitor_changed(dlg);
 }
 
 static void on_ok(HWND dlg)
@@ -59,7 +59,6 @@ static void on_ok(HWND dlg)
         g_settings.*box.field = checked(dlg, box.id) ? 1 : 0;
     GetDlgItemTextA(dlg, IDC_CFG_PROGRAM, g_settings.ExternalProg, sizeof g_settings.ExternalProg);
     settings_save();
-    main_monitor_timer_update();
     main_config_open(false);
     EndDialog(dlg, IDOK);
 }
@@ -87,7 +86,7 @@ static INT_PTR CALLBACK ConfigDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
     }
 }
 
-void config_dialog(HWND owner)
+bool config_dialog(HWND owner)
 {
-    DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_CONFIG), owner, ConfigDlgProc, 0);
+    return DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_CONFIG), owner, ConfigDlgProc, 0) == IDOK;
 }

@@ -1,13 +1,11 @@
-// dialogs.cpp - the Message View: shows one incoming message, steps through the list with
-// Prev and Next, replies. Viewers nest (a capture inside an open viewer opens another on
-// top); each keeps its own state.
-#include "receive/dialogs.h"
+// message_view.cpp - the Message View: shows one incoming message and steps through the list
+// with Prev and Next; its Reply closes it and leaves the answer to its caller. Viewers nest (a
+// capture inside an open viewer opens another on top); each keeps its own state.
+#include "receive/message_view.h"
 
 #include "base/ids.h"
-#include "app/mainwnd.h"
-#include "app/shell.h"
+#include "base/mainwnd.h"
 #include "receive/incoming.h"
-#include "send/compose.h"
 #include "settings/settings.h"
 
 #include <cstdio>
@@ -15,11 +13,11 @@
 // One open Message View; lives on the stack of the view command that runs it.
 struct Viewer {
     HWND dlg = nullptr;
-    int index;             // the item shown, or where the next step starts
-    bool shown = false;    // an item has been shown: index is on screen
+    int index;              // the item shown, or where the next step starts
+    bool showsItem = false; // an item has been shown: index is the one on screen
     POINT minimumSize = {};
-    bool open = false;     // between WM_INITDIALOG and its close
-    Viewer *outer;         // the viewer this one was opened over, or null
+    bool open = false;      // between WM_INITDIALOG and its close
+    Viewer *outer;          // the viewer this one was opened over, or null
 };
 
 static int s_viewedIndex = -1;     // the last viewer's index, where the next one starts
@@ -30,28 +28,10 @@ static Viewer *viewer_of(HWND dlg)
     return reinterpret_cast<Viewer *>(GetWindowLongPtrA(dlg, DWLP_USER));
 }
 
-bool view_is_open(HWND hwnd)
-{
-    for (Viewer *v = s_innermost; v && hwnd; v = v->outer)
-        if (v->dlg == hwnd && v->open)
-            return true;
-    return false;
-}
-
-static int selection_mark()
-{
-    return static_cast<int>(SendMessageA(g_main.incoming, LVM_GETSELECTIONMARK, 0, 0));
-}
-
-static int item_count()
-{
-    return static_cast<int>(SendMessageA(g_main.incoming, LVM_GETITEMCOUNT, 0, 0));
-}
-
 static void set_index(Viewer &v, int index)
 {
     v.index = index;
-    v.shown = true;
+    v.showsItem = true;
     s_viewedIndex = index;
 }
 
@@ -62,7 +42,7 @@ static void show_viewed(const Viewer &v)
     std::string text;
     if (incoming_full_text(v.index, text))
         SetDlgItemTextA(v.dlg, IDC_VIEW_TEXT, text.c_str());
-    int count = item_count();
+    int count = incoming_count();
     EnableWindow(GetDlgItem(v.dlg, IDC_VIEW_PREV), v.index > 0);
     EnableWindow(GetDlgItem(v.dlg, IDC_VIEW_NEXT), v.index < count - 1);
     char caption[64];
@@ -79,7 +59,7 @@ static void on_init(HWND dlg, Viewer &v)
     RECT rc;
     GetWindowRect(dlg, &rc);
     v.minimumSize = POINT{rc.right - rc.left, rc.bottom - rc.top};
-    int mark = selection_mark();
+    int mark = incoming_selection_mark();
     if (mark < 0)
         return;
     set_index(v, mark);
@@ -90,7 +70,7 @@ static void on_init(HWND dlg, Viewer &v)
 // step from may then be -1 or past the end, so it is brought back into the list.
 static void step(Viewer &v, int delta, int button)
 {
-    int count = item_count();
+    int count = incoming_count();
     if (count <= 0)
         return;
     int index = v.index + delta;
@@ -113,21 +93,19 @@ static void close_viewer(Viewer &v, int id)
     EndDialog(v.dlg, id);
 }
 
-// Answers the message on screen (after Prev or Next not the one the view was opened on).
-static void reply(Viewer &v)
+void view_reply(HWND hwnd)
 {
-    close_viewer(v, IDC_VIEW_REPLY);
-    incoming_reply_to(v.shown ? v.index : -1);
-    compose_load_sent();
-    SetFocus(g_main.message);
-    SendMessageA(g_main.message, EM_SETSEL, 0, -1);
-    tray_bring_forward(g_main.window);
+    for (Viewer *v = s_innermost; v && hwnd; v = v->outer)
+        if (v->dlg == hwnd && v->open) {
+            close_viewer(*v, IDC_VIEW_REPLY);
+            return;
+        }
 }
 
 // The button row stays at the bottom; the edit takes the rest.
 static void on_size(HWND dlg, int cx, int cy)
 {
-    const int margin = layout_px(10), rowSpace = layout_px(40);
+    const int margin = screen_px(10), rowSpace = screen_px(40);
     HWND edit = GetDlgItem(dlg, IDC_VIEW_TEXT);
     SetWindowPos(edit, nullptr, 0, 0, cx - margin > 0 ? cx - margin : 0, cy - rowSpace > 0 ? cy - rowSpace : 0,
                  SWP_NOMOVE | SWP_NOZORDER);
@@ -150,7 +128,7 @@ static INT_PTR CALLBACK ViewDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lP
         case IDCANCEL: close_viewer(*v, LOWORD(wParam)); break;
         case IDC_VIEW_PREV: step(*v, -1, IDC_VIEW_PREV); break;
         case IDC_VIEW_NEXT: step(*v, +1, IDC_VIEW_NEXT); break;
-        case IDC_VIEW_REPLY: reply(*v); break;
+        case IDC_VIEW_REPLY: close_viewer(*v, IDC_VIEW_REPLY); break;
         default: break;
         }
         return TRUE;
@@ -167,28 +145,32 @@ static INT_PTR CALLBACK ViewDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lP
     }
 }
 
-void view_command(HWND hwnd)
+bool view_message(HWND owner, int &replyIndex)
 {
     if (g_settings.ViewAsMessageBox) {
-        int mark = selection_mark();
+        int mark = incoming_selection_mark();
         std::string text;
         if (mark >= 0 && incoming_full_text(mark, text))
-            MessageBoxA(hwnd, text.c_str(), "Message", MB_OK | MB_SYSTEMMODAL);
-        return;
+            MessageBoxA(owner, text.c_str(), "Message", MB_OK | MB_SYSTEMMODAL);
+        return false;
     }
     Viewer v;
     v.index = s_viewedIndex;
     v.outer = s_innermost;
     s_innermost = &v;
-    DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_MESSAGEVIEW), hwnd, ViewDlgProc, reinterpret_cast<LPARAM>(&v));
+    INT_PTR closedBy = DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_MESSAGEVIEW), owner, ViewDlgProc,
+                                       reinterpret_cast<LPARAM>(&v));
     s_innermost = v.outer;
     if (v.open) // ended some other way than its buttons
         main_dialog_closed();
+    // Reply answers the message on screen (after Prev or Next not the one the view opened on).
+    replyIndex = v.showsItem ? v.index : -1;
+    return closedBy == IDC_VIEW_REPLY;
 }
 
 void dialog_place_button_row(HWND dlg, int cy, std::initializer_list<int> ids)
 {
-    const int y = cy - layout_px(29);
+    const int y = cy - screen_px(29);
     for (int id : ids) {
         HWND control = GetDlgItem(dlg, id);
         if (!control)

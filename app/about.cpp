@@ -1,7 +1,9 @@
 // about.cpp - the About box: product name and version, copyright, web address, OK.
+#include "app/shell.h"
+
 #include "base/ids.h"
-#include "app/mainwnd.h"
-#include "receive/dialogs.h"
+#include "base/mainwnd.h"
+#include "receive/message_view.h"
 
 static INT_PTR CALLBACK AboutDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
 {
