@@ -399,7 +399,7 @@ DWORD send_message(const wchar_t *server, const wchar_t *msgname, const wchar_t 
         from = *given;
     }
     const auto text = wide_to_oem(reinterpret_cast<const wchar_t *>(buf), buflen / 2);
-    if (!to || to->empty() || !text || outgoing_text(*text).size() > kDefaultMaxText)
+    if (!to || to->empty() || !text || crlf_line_breaks(*text).size() > kDefaultMaxText)
         return kInvalidParameter;
 
     WSADATA wsa;

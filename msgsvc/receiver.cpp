@@ -230,24 +230,11 @@ ReceiverOutput receiver_feed(ReceiverConn &c, ByteView in, const ReceiverPolicy 
 std::string normalize_message_text(std::string_view raw)
 {
     std::string out;
-    out.reserve(raw.size() + raw.size() / 4);
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        const char ch = raw[i];
-        const char next = i + 1 < raw.size() ? raw[i + 1] : '\0';
+    for (const char ch : crlf_line_breaks(raw)) {
         if (ch == '\0')
             continue;
-        if (ch == '\x14') {
-            out += "\r\n";
-        } else if ((ch == '\r' && next == '\n') || (ch == '\n' && next == '\r')) {
-            out += "\r\n";
-            ++i;
-        } else if (ch == '\r' || ch == '\n') {
-            out += "\r\n";
-        } else if ((static_cast<unsigned char>(ch) < 0x20 && ch != '\t') || ch == 0x7F) {
-            out += '?';
-        } else {
-            out += ch;
-        }
+        const bool other_control = static_cast<unsigned char>(ch) < 0x20 && ch != '\t' && ch != '\r' && ch != '\n';
+        out += other_control || ch == 0x7F ? '?' : ch;
     }
     return out;
 }

@@ -107,9 +107,9 @@ struct ReceiverOutput {
 // is lost.
 ReceiverOutput receiver_feed(ReceiverConn &c, ByteView in, const ReceiverPolicy &policy = {});
 
-// Display form of a received text: 0x14, CR LF, LF CR, lone LF and lone CR become CR LF; NUL bytes are removed
-// (trailing padding and embedded ones alike); other control characters but TAB become '?'. Other bytes, OEM
-// included, are kept.
+// Display form of a received text: its line breaks as CR LF (crlf_line_breaks); NUL bytes are removed (trailing
+// padding and embedded ones alike); other control characters but TAB become '?'. Other bytes, OEM included, are
+// kept.
 std::string normalize_message_text(std::string_view raw);
 
 } // namespace msgsvc

@@ -114,25 +114,6 @@ std::vector<uint8_t> on_frame(Sender &s, const SessionFrame &f)
 
 } // namespace
 
-std::string outgoing_text(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size() + text.size() / 4);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char ch = text[i];
-        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
-        if ((ch == '\r' && next == '\n') || (ch == '\n' && next == '\r')) {
-            out += "\r\n";
-            ++i;
-        } else if (ch == '\r' || ch == '\n' || ch == '\x14') {
-            out += "\r\n";
-        } else {
-            out += ch;
-        }
-    }
-    return out;
-}
-
 std::string_view cut_name(std::string_view name, bool (*lead_byte)(uint8_t))
 {
     std::size_t n = 0;
@@ -151,7 +132,7 @@ Sender make_sender(std::string_view from, std::string_view to, std::string_view 
     s.options = options;
     s.from = std::string(cut_name(from, options.lead_byte));
     s.to = std::string(cut_name(to, options.lead_byte));
-    s.text = outgoing_text(text);
+    s.text = crlf_line_breaks(text);
     if (s.text.empty())
         s.text.assign(1, '\0');
     s.splitter = make_frame_splitter(options.max_frame);

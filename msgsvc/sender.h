@@ -55,15 +55,12 @@ struct Sender {
     SmbReply reply;              // the last SMB reply seen
 };
 
-// Line breaks for the wire: CR LF, LF CR, lone CR, lone LF and 0x14 each become CR LF. Other bytes are kept.
-std::string outgoing_text(std::string_view text);
-
 // The part of an OEM name that goes on the wire as From or To: at most kNameBytes bytes, the length of a NetBIOS
 // name (so the request's byte count cannot wrap), cut before a double-byte character that would not fit whole.
 std::string_view cut_name(std::string_view name, bool (*lead_byte)(uint8_t));
 
 // A sender for one message. from/to/text are OEM bytes; from and to go through cut_name, text through
-// outgoing_text. An empty text is sent as one NUL byte (receivers strip trailing NULs).
+// crlf_line_breaks. An empty text is sent as one NUL byte (receivers strip trailing NULs).
 Sender make_sender(std::string_view from, std::string_view to, std::string_view text, const SendOptions &options);
 
 struct SenderStep {

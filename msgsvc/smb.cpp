@@ -329,4 +329,23 @@ SmbError parse_reply(ByteView packet, uint8_t command, SmbReply &out)
     return SmbError::None;
 }
 
+std::string crlf_line_breaks(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 4);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if ((ch == '\r' && next == '\n') || (ch == '\n' && next == '\r')) {
+            out += "\r\n";
+            ++i;
+        } else if (ch == '\r' || ch == '\n' || ch == '\x14') {
+            out += "\r\n";
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
 } // namespace msgsvc

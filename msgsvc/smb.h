@@ -111,6 +111,11 @@ std::vector<uint8_t> build_send_text(uint16_t pid, uint16_t group, std::string_v
 std::vector<uint8_t> build_send_end(uint16_t pid, uint16_t group);
 std::vector<uint8_t> build_negotiate(uint16_t pid, const std::vector<std::string> &dialects);
 
+// The line breaks of a message text as CR LF, the form in which senders put them on the wire and a popup shows
+// them: 0x14 (what Windows senders write), CR LF, LF CR, a lone CR and a lone LF each become CR LF. Every other
+// byte is kept.
+std::string crlf_line_breaks(std::string_view text);
+
 // Replies echo the request's command, TID, PID, PID high, UID and MID and set the reply flag.
 // Success: status 0, Flags2 0x4003. Error: DOS status, Flags2 0x0003; WordCount and ByteCount 0.
 std::vector<uint8_t> build_success_reply(const SmbHeader &request, ByteView words = {});
