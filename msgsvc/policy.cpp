@@ -250,22 +250,14 @@ bool log_admit(LogLimiter &l, uint64_t now_ms, unsigned &held_back)
 std::string popup_text(bool russian, std::string_view from, std::string_view to, std::string_view when,
                        std::string_view text)
 {
+    const PopupHeaderWords &words = russian ? kPopupWordsRussian : kPopupWords;
     std::string out;
-    if (russian) {
-        out = "\xD1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE5 \xEE\xF2 ";
-        out += from;
-        out += " \xE4\xEB\xFF ";
-        out += to;
-        out += " \xED\xE0 ";
-    } else {
-        out = "Message from ";
-        out += from;
-        out += " to ";
-        out += to;
-        out += " on ";
+    for (std::string_view piece : {words.message, words.from, from, words.to, to, words.on}) {
+        out += piece;
+        out += ' ';
     }
     out += when;
-    out += "\r\n\r\n";
+    out += kPopupHeaderEnd;
     out += text;
     return out;
 }

@@ -4,6 +4,7 @@
 #ifndef TOLVIK_MSGSVC_POLICY_H
 #define TOLVIK_MSGSVC_POLICY_H
 
+#include "base/popup_format.h"
 #include "msgsvc/nbname.h"
 
 #include <cstddef>
@@ -108,18 +109,11 @@ struct LogLimiter {
 // Whether a line may be written at now_ms; when it may, held_back is set to the lines held back before it.
 bool log_admit(LogLimiter &l, uint64_t now_ms, unsigned &held_back);
 
-// The most a popup's text may hold: the capture reads 1023 characters of it.
-constexpr std::size_t kPopupTextMax = 1023;
-
-// The text of a Messenger popup: "Message from FROM to TO on WHEN", CR LF CR LF, then the whole text; with
-// russian the Windows-1251 header "Сообщение от FROM для TO на WHEN". All inputs are already in the display
-// code page. Whether it fits a popup (kPopupTextMax) is the caller's decision: nothing is cut here.
+// The text of a Messenger popup (base/popup_format.h): the header "Message from FROM to TO on WHEN" in English,
+// or with russian in Russian (Windows-1251), then CR LF CR LF and the whole text. All inputs are already in the
+// display code page. Whether it fits a popup (kPopupTextMax) is the caller's decision: nothing is cut here.
 std::string popup_text(bool russian, std::string_view from, std::string_view to, std::string_view when,
                        std::string_view text);
-
-// Popup titles (the trailing space is part of them).
-constexpr std::string_view kPopupTitle = "Messenger service ";
-constexpr std::string_view kPopupTitleRussian = "\xD1\xEB\xF3\xE6\xE1\xE0 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9 ";
 
 } // namespace msgsvc
 

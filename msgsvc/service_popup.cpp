@@ -1,8 +1,9 @@
 // service_popup.cpp - the popup side of msgsvc.exe, on the user-interface thread: the message-only window that
 // takes the texts from the network thread (and WM_CLOSE from --stop), and one Messenger popup per message (first
-// child an OK button, second a static with the header, a blank line and the text).
+// child an OK button, second a static with the header, a blank line and the text: base/popup_format.h).
 #include "msgsvc/service.h"
 
+#include "base/popup_format.h"
 #include "msgsvc/policy.h"
 
 #include <algorithm>
@@ -96,11 +97,11 @@ void on_popup_init(HWND dlg, PopupInit &init)
 {
     SetWindowLongPtrA(dlg, DWLP_USER, reinterpret_cast<LONG_PTR>(init.side));
     const bool russian = GetACP() == 1251;
-    SetWindowTextA(dlg, std::string(russian ? kPopupTitleRussian : kPopupTitle).c_str());
+    SetWindowTextA(dlg, (russian ? kPopupTitleRussian : kPopupTitle).data());
     const HINSTANCE inst = GetModuleHandleA(nullptr);
     // The order of creation is the order of the children: the OK button first, the text second.
-    CreateWindowExA(0, "Button", "OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 0, 80, 24, dlg,
-                    reinterpret_cast<HMENU>(IDOK), inst, nullptr);
+    CreateWindowExA(0, kPopupButtonClass.data(), "OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 0,
+                    80, 24, dlg, reinterpret_cast<HMENU>(IDOK), inst, nullptr);
     CreateWindowExA(0, "Static", init.text->c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, 0,
                     0, 200, 40, dlg, reinterpret_cast<HMENU>(0xFFFF), inst, nullptr);
     init.hinted = popup_hint(dlg);  // ready: title, OK button first, then the text
