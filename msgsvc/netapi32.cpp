@@ -13,7 +13,6 @@
 #include "msgsvc/resolve.h"
 #include "msgsvc/sender.h"
 
-#include <ntsecapi.h>
 #include <ws2tcpip.h>
 
 #include <algorithm>
@@ -63,15 +62,6 @@ std::optional<std::string> wire_name(const wchar_t *name, const NameCase &by)
 }
 
 bool oem_lead_byte(uint8_t b) { return IsDBCSLeadByteEx(CP_OEMCP, b) != 0; }
-
-// A transaction id from the system's random source, so that a forged answer has to guess it.
-std::optional<uint16_t> random_id()
-{
-    uint16_t id = 0;
-    if (!RtlGenRandom(&id, sizeof id))
-        return std::nullopt;
-    return id;
-}
 
 bool is_this_computer(const wchar_t *server)
 {

@@ -10,8 +10,6 @@
 #include "msgsvc/socket.h"
 #include "msgsvc/wins.h"
 
-#include <ntsecapi.h>
-
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -63,13 +61,8 @@ struct NetState {
 
 uint64_t now_ms() { return GetTickCount64(); }
 
-// A transaction id from the system's random source.
-uint16_t random_id()
-{
-    uint16_t id = 0;
-    RtlGenRandom(&id, sizeof id);
-    return id;
-}
+// A transaction id for WINS; 0 when the random source fails (the server answers it all the same).
+uint16_t wins_id() { return random_id().value_or(0); }
 
 // A line about a peer: these are held to kEventLinesPerMinute, so that no peer can fill the disk.
 void log_event(NetState &n, const char *fmt, ...)
@@ -373,7 +366,7 @@ void wins_tick(NetState &n)
 {
     if (!n.wins)
         return;
-    const WinsStep step = wins_due(n.registrations, now_ms(), random_id);
+    const WinsStep step = wins_due(n.registrations, now_ms(), wins_id);
     for (const WinsSend &s : step.send)
         send_to(n.wins, s.to, s.packet);
     for (const WinsNote &note : step.notes)
@@ -387,7 +380,7 @@ void release_names(NetState &n)
 {
     if (!n.wins)
         return;
-    for (const WinsSend &s : wins_release(n.registrations, random_id))
+    for (const WinsSend &s : wins_release(n.registrations, wins_id))
         send_to(n.wins, s.to, s.packet);
     const uint64_t until = now_ms() + kReleaseWaitMs;
     const auto waiting = [&] {

@@ -1,6 +1,8 @@
 // win_config.cpp - msgsvc.ini reading, the service log and small Winsock helpers.
 #include "msgsvc/win_config.h"
 
+#include <ntsecapi.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -219,5 +221,13 @@ Readiness socket_readiness(SOCKET s, bool write, unsigned ms)
 }
 
 bool wait_socket(SOCKET s, bool write, unsigned ms) { return socket_readiness(s, write, ms) == Readiness::Ready; }
+
+std::optional<uint16_t> random_id()
+{
+    uint16_t id = 0;
+    if (!RtlGenRandom(&id, sizeof id))
+        return std::nullopt;
+    return id;
+}
 
 } // namespace msgsvc

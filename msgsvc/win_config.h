@@ -12,6 +12,7 @@
 #include "msgsvc/config.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,10 @@ enum class Readiness : uint8_t { Ready, Failed, TimedOut };
 Readiness socket_readiness(SOCKET s, bool write, unsigned ms);
 // The same; true when s is ready.
 bool wait_socket(SOCKET s, bool write, unsigned ms);
+
+// A transaction id from the system's random source, so that a forged answer has to guess it; nullopt when the
+// source fails.
+std::optional<uint16_t> random_id();
 
 } // namespace msgsvc
 
