@@ -2,7 +2,7 @@
 #ifndef TOLVIK_MSGSVC_CONFIG_H
 #define TOLVIK_MSGSVC_CONFIG_H
 
-#include "msgsvc/policy.h"
+#include "msgsvc/admission.h"
 #include "msgsvc/sender.h"
 
 #include <cstddef>

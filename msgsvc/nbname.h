@@ -40,7 +40,7 @@ std::optional<NetbiosName> decode_name(ByteView in);
 // How names are upper-cased in the OEM code page they travel in, the way Windows does it: the name is upper-cased
 // in Unicode, then converted to that code page. upper[b] is what that makes of the one-byte character b; lead[b]
 // marks the lead bytes of double-byte characters, which are kept as they are together with the byte after them.
-// The Win32 edge builds it from the system's OEM code page (oem_name_case in win_config.h).
+// The Win32 edge builds it from the system's OEM code page (oem_name_case in config_file.h).
 struct NameCase {
     std::array<uint8_t, 256> upper{};
     std::array<bool, 256> lead{};

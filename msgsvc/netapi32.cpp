@@ -5,7 +5,9 @@
 //
 // Status codes: 0 delivered; 87 invalid arguments; 50 a server name other than this computer; 2273 the name
 // resolves nowhere or its computer has no such messenger name; 2136 any connection or protocol failure.
-#include "msgsvc/win_config.h"
+#include "msgsvc/config_file.h"
+#include "msgsvc/log_file.h"
+#include "msgsvc/socket.h"
 
 #include "msgsvc/lmhosts.h"
 #include "msgsvc/nbns.h"

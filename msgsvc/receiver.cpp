@@ -1,7 +1,8 @@
 // receiver.cpp - per-connection receiving state machine of the message service.
 #include "msgsvc/receiver.h"
 
-#include "msgsvc/policy.h"
+#include "msgsvc/admission.h"
+#include "msgsvc/output_text.h"
 
 namespace msgsvc {
 

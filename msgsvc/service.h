@@ -4,8 +4,10 @@
 #ifndef TOLVIK_MSGSVC_SERVICE_H
 #define TOLVIK_MSGSVC_SERVICE_H
 
-#include "msgsvc/policy.h"
-#include "msgsvc/win_config.h"
+#include "msgsvc/admission.h"
+#include "msgsvc/config_file.h"
+#include "msgsvc/log_file.h"
+#include "msgsvc/socket.h"
 
 #include <string>
 #include <vector>

@@ -5,9 +5,9 @@
 
 #include "msgsvc/nbns.h"
 #include "msgsvc/outbox.h"
-#include "msgsvc/policy.h"
+#include "msgsvc/admission.h"
+#include "msgsvc/output_text.h"
 #include "msgsvc/receiver.h"
-#include "msgsvc/socket.h"
 #include "msgsvc/wins.h"
 
 #include <algorithm>

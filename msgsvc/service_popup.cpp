@@ -4,7 +4,7 @@
 #include "msgsvc/service.h"
 
 #include "base/popup_format.h"
-#include "msgsvc/policy.h"
+#include "msgsvc/admission.h"
 
 #include <algorithm>
 #include <deque>

@@ -1,12 +1,17 @@
-// socket.h - Socket: the one owner of a Winsock socket handle. Move-only; the handle is closed when its owner
-// ends or takes another.
+// socket.h - Socket, the one owner of a Winsock socket handle, and the small Winsock helpers of the service
+// and the sending DLL.
 #ifndef TOLVIK_MSGSVC_SOCKET_H
 #define TOLVIK_MSGSVC_SOCKET_H
 
-#include <winsock2.h>
+#include "msgsvc/win32.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
 
 namespace msgsvc {
 
+// The owner of a socket handle. Move-only; the handle is closed when its owner ends or takes another.
 class Socket {
 public:
     Socket() = default;
@@ -39,6 +44,22 @@ public:
 private:
     SOCKET s_ = INVALID_SOCKET;
 };
+
+// "a.b.c.d" of a host-order address.
+std::string ip_text(uint32_t ipv4);
+
+sockaddr_in make_sockaddr(uint32_t ipv4, uint16_t port);
+void set_nonblocking(SOCKET s, bool on);
+// Waits at most ms until s is readable (or writable). Failed: select put it in the except set, as Windows
+// does with a connect that failed.
+enum class Readiness : uint8_t { Ready, Failed, TimedOut };
+Readiness socket_readiness(SOCKET s, bool write, unsigned ms);
+// The same; true when s is ready.
+bool wait_socket(SOCKET s, bool write, unsigned ms);
+
+// A transaction id from the system's random source, so that a forged answer has to guess it; nullopt when the
+// source fails.
+std::optional<uint16_t> random_id();
 
 } // namespace msgsvc
 

@@ -7,11 +7,15 @@ set(MSGSVC_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/sender.cpp
   ${CMAKE_CURRENT_LIST_DIR}/nbns.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lmhosts.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/policy.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/admission.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/output_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/config.cpp
   ${CMAKE_CURRENT_LIST_DIR}/outbox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/wins.cpp
   ${CMAKE_CURRENT_LIST_DIR}/resolve.cpp
 )
 set(MSGSVC_WIN32_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/config_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/log_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/socket.cpp
 )

@@ -4,8 +4,7 @@
 set(MSGSVC_OUT ${CMAKE_BINARY_DIR}/msgsvc)
 set(MSGSVC_DEFS WINVER=0x0601 _WIN32_WINNT=0x0601 NOMINMAX)
 
-add_library(msgsvc_win STATIC ${MSGSVC_CORE_SOURCES} ${MSGSVC_WIN32_SOURCES}
-            ${CMAKE_CURRENT_LIST_DIR}/win_config.cpp)
+add_library(msgsvc_win STATIC ${MSGSVC_CORE_SOURCES} ${MSGSVC_WIN32_SOURCES})
 target_include_directories(msgsvc_win PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(msgsvc_win PUBLIC ${MSGSVC_DEFS})
 target_link_libraries(msgsvc_win PUBLIC ws2_32 user32 advapi32 kernel32)

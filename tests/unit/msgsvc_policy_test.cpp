@@ -1,7 +1,8 @@
 // Unit tests for the message service's admission rules (networks, rate, connections, names), its log lines,
 // output queue and popup text.
 #include "msgsvc/outbox.h"
-#include "msgsvc/policy.h"
+#include "msgsvc/admission.h"
+#include "msgsvc/output_text.h"
 
 #include <gtest/gtest.h>
 

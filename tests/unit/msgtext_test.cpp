@@ -2,7 +2,7 @@
 #include "receive/msgtext.h"
 
 #include "msgsvc/nbname.h"
-#include "msgsvc/policy.h"
+#include "msgsvc/output_text.h"
 #include "send/send_texts.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,8 @@
-// policy.h - what the message service lets in and how it shows and logs it: allowed source networks, the
-// per-source message rate and connection count, names checked whole, log lines kept to one line and to a rate,
-// and the text of a Messenger popup.
-#ifndef TOLVIK_MSGSVC_POLICY_H
-#define TOLVIK_MSGSVC_POLICY_H
+// admission.h - what the message service lets in: allowed source networks, the per-source message rate and
+// connection count, the room for popups, which connection gives way to a new one, and names checked whole.
+#ifndef TOLVIK_MSGSVC_ADMISSION_H
+#define TOLVIK_MSGSVC_ADMISSION_H
 
-#include "base/popup_format.h"
 #include "msgsvc/nbname.h"
 
 #include <cstddef>
@@ -90,30 +88,6 @@ bool valid_message_name(std::string_view name);
 // Whether name is one of ours: a valid name (see above) equal to one of them as NetBIOS names are compared
 // (same_name, upper-cased by `by`).
 bool is_our_name(const std::vector<std::string> &names, std::string_view name, const NameCase &by);
-
-// Two upper-case hex digits.
-std::string hex_byte(uint8_t b);
-
-// The text with every control character (below 0x20, and 0x7F) written as \r, \n, \t or \xNN, so that it
-// stays on one line.
-std::string escape_controls(std::string_view text);
-
-// At most per_minute log lines in each minute of the clock. The lines held back are counted, and the count is
-// handed to the first line let through afterwards, to be reported before it.
-struct LogLimiter {
-    unsigned per_minute = 60;
-    uint64_t minute = UINT64_MAX;
-    unsigned written = 0;
-    unsigned held_back = 0;
-};
-// Whether a line may be written at now_ms; when it may, held_back is set to the lines held back before it.
-bool log_admit(LogLimiter &l, uint64_t now_ms, unsigned &held_back);
-
-// The text of a Messenger popup (base/popup_format.h): the header "Message from FROM to TO on WHEN" in English,
-// or with russian in Russian (Windows-1251), then CR LF CR LF and the whole text. All inputs are already in the
-// display code page. Whether it fits a popup (kPopupTextMax) is the caller's decision: nothing is cut here.
-std::string popup_text(bool russian, std::string_view from, std::string_view to, std::string_view when,
-                       std::string_view text);
 
 } // namespace msgsvc
 

@@ -1,30 +1,11 @@
-// win_config.cpp - msgsvc.ini reading, the service log and small Winsock helpers.
-#include "msgsvc/win_config.h"
+// config_file.cpp - reading msgsvc.ini, the system's names and the OEM code page.
+#include "msgsvc/config_file.h"
 
-#include <ntsecapi.h>
-
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
 namespace msgsvc {
 
 namespace {
-
-CRITICAL_SECTION g_log_lock;
-
-BOOL CALLBACK init_log_lock(PINIT_ONCE, PVOID, PVOID *)
-{
-    InitializeCriticalSection(&g_log_lock);
-    return TRUE;
-}
-
-CRITICAL_SECTION *log_lock()
-{
-    static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
-    InitOnceExecuteOnce(&once, init_log_lock, nullptr, nullptr);
-    return &g_log_lock;
-}
 
 // Reads the file's text into text (left empty when there is no file; a UTF-16 file becomes ANSI); false with
 // error set when it exists but cannot be read.
@@ -143,91 +124,5 @@ LoadedConfig load_config_checked(const std::string &ini_path)
 }
 
 ServiceConfig load_config(const std::string &ini_path) { return load_config_checked(ini_path).cfg; }
-
-void log_line(const ServiceConfig &cfg, const char *fmt, ...)
-{
-    char text[1024];
-    va_list args;
-    va_start(args, fmt);
-    std::vsnprintf(text, sizeof text, fmt, args);
-    va_end(args);
-    SYSTEMTIME t;
-    GetLocalTime(&t);
-    char stamp[64];
-    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u [%lu] ", t.wYear, t.wMonth, t.wDay,
-                  t.wHour, t.wMinute, t.wSecond, t.wMilliseconds, GetCurrentProcessId());
-    const std::string line = stamp + escape_controls(text) + "\r\n";
-    OutputDebugStringA(line.c_str());
-    if (cfg.log_path.empty())
-        return;
-    EnterCriticalSection(log_lock());
-    const auto open = [&] {
-        return CreateFileA(cfg.log_path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    };
-    HANDLE f = open();
-    LARGE_INTEGER size;
-    if (f != INVALID_HANDLE_VALUE && GetFileSizeEx(f, &size) &&
-        static_cast<uint64_t>(size.QuadPart) + line.size() > uint64_t(cfg.log_kb) * 1024) {
-        // When another process holds the file without sharing its deletion, the next line tries again.
-        CloseHandle(f);
-        MoveFileExA(cfg.log_path.c_str(), (cfg.log_path + ".1").c_str(), MOVEFILE_REPLACE_EXISTING);
-        f = open();
-    }
-    if (f != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        WriteFile(f, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-        CloseHandle(f);
-    }
-    LeaveCriticalSection(log_lock());
-}
-
-std::string ip_text(uint32_t ipv4)
-{
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%u.%u.%u.%u", ipv4 >> 24, (ipv4 >> 16) & 255, (ipv4 >> 8) & 255, ipv4 & 255);
-    return buf;
-}
-
-sockaddr_in make_sockaddr(uint32_t ipv4, uint16_t port)
-{
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(ipv4);
-    a.sin_port = htons(port);
-    return a;
-}
-
-void set_nonblocking(SOCKET s, bool on)
-{
-    u_long v = on ? 1 : 0;
-    ioctlsocket(s, FIONBIO, &v);
-}
-
-Readiness socket_readiness(SOCKET s, bool write, unsigned ms)
-{
-    fd_set set, err;
-    FD_ZERO(&set);
-    FD_ZERO(&err);
-    FD_SET(s, &set);
-    FD_SET(s, &err);
-    timeval tv;
-    tv.tv_sec = static_cast<long>(ms / 1000);
-    tv.tv_usec = static_cast<long>((ms % 1000) * 1000);
-    const int r = select(0, write ? nullptr : &set, write ? &set : nullptr, &err, &tv);
-    if (r > 0 && FD_ISSET(s, &set))
-        return Readiness::Ready;
-    return r > 0 && FD_ISSET(s, &err) ? Readiness::Failed : Readiness::TimedOut;
-}
-
-bool wait_socket(SOCKET s, bool write, unsigned ms) { return socket_readiness(s, write, ms) == Readiness::Ready; }
-
-std::optional<uint16_t> random_id()
-{
-    uint16_t id = 0;
-    if (!RtlGenRandom(&id, sizeof id))
-        return std::nullopt;
-    return id;
-}
 
 } // namespace msgsvc

@@ -1,6 +1,6 @@
-// policy.cpp - source networks, rate and connection limits, name checks, log lines and popup text of the
-// message service.
-#include "msgsvc/policy.h"
+// admission.cpp - source networks, rate and connection limits, popup room and name checks of the message
+// service.
+#include "msgsvc/admission.h"
 
 #include "msgsvc/lmhosts.h"
 
@@ -201,65 +201,6 @@ bool is_our_name(const std::vector<std::string> &names, std::string_view name, c
         if (!n.empty() && same_name(n, without_padding(name), by))
             return true;
     return false;
-}
-
-std::string hex_byte(uint8_t b)
-{
-    constexpr std::string_view kHex = "0123456789ABCDEF";
-    return {kHex[b >> 4], kHex[b & 15]};
-}
-
-std::string escape_controls(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        if (!is_control(c)) {
-            out += c;
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else {
-            out += "\\x" + hex_byte(static_cast<uint8_t>(c));
-        }
-    }
-    return out;
-}
-
-bool log_admit(LogLimiter &l, uint64_t now_ms, unsigned &held_back)
-{
-    held_back = 0;
-    const uint64_t minute = now_ms / kMinuteMs;
-    if (minute != l.minute) {
-        l.minute = minute;
-        l.written = 0;
-    }
-    if (l.written >= l.per_minute) {
-        ++l.held_back;
-        return false;
-    }
-    ++l.written;
-    held_back = l.held_back;
-    l.held_back = 0;
-    return true;
-}
-
-std::string popup_text(bool russian, std::string_view from, std::string_view to, std::string_view when,
-                       std::string_view text)
-{
-    const PopupHeaderWords &words = russian ? kPopupWordsRussian : kPopupWords;
-    std::string out;
-    for (std::string_view piece : {words.message, words.from, from, words.to, to, words.on}) {
-        out += piece;
-        out += ' ';
-    }
-    out += when;
-    out += kPopupHeaderEnd;
-    out += text;
-    return out;
 }
 
 } // namespace msgsvc
