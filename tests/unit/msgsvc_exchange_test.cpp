@@ -1,6 +1,6 @@
 // Unit tests for the receiving state machine, the sending sequence and the two talking to each other.
-#include "msgsvc/receiver.h"
-#include "msgsvc/sender.h"
+#include "msgsvc/core/receiver.h"
+#include "msgsvc/core/sender.h"
 
 #include "tests/unit/msgsvc_hex.h"
 

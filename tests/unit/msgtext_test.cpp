@@ -1,8 +1,8 @@
 // Unit tests for splitting a received message's full text into its four fields.
 #include "receive/msgtext.h"
 
-#include "msgsvc/nbname.h"
-#include "msgsvc/output_text.h"
+#include "msgsvc/core/nbname.h"
+#include "msgsvc/core/output_text.h"
 #include "send/send_texts.h"
 
 #include <gtest/gtest.h>
