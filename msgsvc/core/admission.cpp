@@ -3,6 +3,7 @@
 #include "msgsvc/core/admission.h"
 
 #include "msgsvc/core/lmhosts.h"
+#include "msgsvc/core/output_text.h"
 
 namespace msgsvc {
 
@@ -11,8 +12,6 @@ namespace {
 constexpr uint64_t kMinuteMs = 60000;
 
 bool is_separator(char c) { return c == ',' || c == ';' || c == ' ' || c == '\t'; }
-
-constexpr bool is_control(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
 
 std::string_view without_padding(std::string_view name)
 {

@@ -7,8 +7,6 @@ namespace {
 
 constexpr uint64_t kMinuteMs = 60000;
 
-constexpr bool is_control(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
-
 } // namespace
 
 std::string hex_byte(uint8_t b)

@@ -14,7 +14,10 @@ namespace msgsvc {
 // Two upper-case hex digits.
 std::string hex_byte(uint8_t b);
 
-// The text with every control character (below 0x20, and 0x7F) written as \r, \n, \t or \xNN, so that it
+// A control character: below 0x20, or 0x7F. None may stand in a name; the log escapes them.
+constexpr bool is_control(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
+
+// The text with every control character written as \r, \n, \t or \xNN, so that it
 // stays on one line.
 std::string escape_controls(std::string_view text);
 

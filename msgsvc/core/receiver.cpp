@@ -234,8 +234,7 @@ std::string normalize_message_text(std::string_view raw)
     for (const char ch : crlf_line_breaks(raw)) {
         if (ch == '\0')
             continue;
-        const bool other_control = static_cast<unsigned char>(ch) < 0x20 && ch != '\t' && ch != '\r' && ch != '\n';
-        out += other_control || ch == 0x7F ? '?' : ch;
+        out += is_control(ch) && ch != '\t' && ch != '\r' && ch != '\n' ? '?' : ch;
     }
     return out;
 }
