@@ -1,17 +1,25 @@
-# msgsvc sources. CORE: pure logic (no Win32), also built natively. WIN32: the Win32 edge.
+# msgsvc sources, in three parts:
+#   core/      the protocol and the service's rules: pure logic, no Win32, also built natively (unit tests, fuzzers)
+#   service/   msgsvc.exe, the receiving service (msgsvc/windows.cmake)
+#   netapi32/  netapi32.dll, the sender's NetMessageBufferSend (msgsvc/windows.cmake)
+# and win/, the Win32 edge both programs share (msgsvc.ini, the log, Winsock helpers).
 set(MSGSVC_CORE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/nbname.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/session.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/smb.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/receiver.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/sender.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/nbns.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/lmhosts.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/policy.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/config.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/outbox.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/wins.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/resolve.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/core/nbname.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/core/session.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/core/smb.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/core/receiver.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/core/sender.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/core/nbns.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/core/lmhosts.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/core/admission.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/core/output_text.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/core/config.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/core/outbox.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/core/wins.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/core/resolve.cpp
 )
 set(MSGSVC_WIN32_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/win/config_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/win/log_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/win/socket.cpp
 )

@@ -4,18 +4,21 @@
 set(MSGSVC_OUT ${CMAKE_BINARY_DIR}/msgsvc)
 set(MSGSVC_DEFS WINVER=0x0601 _WIN32_WINNT=0x0601 NOMINMAX)
 
-add_library(msgsvc_win STATIC ${MSGSVC_CORE_SOURCES} ${MSGSVC_WIN32_SOURCES}
-            ${CMAKE_CURRENT_LIST_DIR}/win_config.cpp)
+add_library(msgsvc_win STATIC ${MSGSVC_CORE_SOURCES} ${MSGSVC_WIN32_SOURCES})
 target_include_directories(msgsvc_win PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(msgsvc_win PUBLIC ${MSGSVC_DEFS})
 target_link_libraries(msgsvc_win PUBLIC ws2_32 user32 advapi32 kernel32)
 
-add_executable(msgsvc WIN32 ${CMAKE_CURRENT_LIST_DIR}/service_main.cpp ${CMAKE_CURRENT_LIST_DIR}/service_net.cpp
-               ${CMAKE_CURRENT_LIST_DIR}/service_popup.cpp ${CMAKE_CURRENT_LIST_DIR}/service_hint.cpp)
+add_executable(msgsvc WIN32
+  ${CMAKE_CURRENT_LIST_DIR}/service/service_main.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/service/service_net.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/service/service_popup.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/service/service_hint.cpp)
 target_link_libraries(msgsvc PRIVATE msgsvc_win gdi32)
 set_target_properties(msgsvc PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${MSGSVC_OUT})
 
-add_library(msgsvc_netapi32 SHARED ${CMAKE_CURRENT_LIST_DIR}/netapi32.cpp ${CMAKE_CURRENT_LIST_DIR}/netapi32.def)
+add_library(msgsvc_netapi32 SHARED ${CMAKE_CURRENT_LIST_DIR}/netapi32/netapi32.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/netapi32/netapi32.def)
 target_link_libraries(msgsvc_netapi32 PRIVATE msgsvc_win)
 # The undecorated export name also on i686, where the function is __stdcall.
 target_link_options(msgsvc_netapi32 PRIVATE -Wl,--enable-stdcall-fixup)

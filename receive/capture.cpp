@@ -4,6 +4,7 @@
 
 #include "base/mainwnd.h"
 #include "base/platform.h"
+#include "base/popup_format.h"
 #include "base/popup_hint.h"
 #include "receive/incoming.h"
 #include "receive/msgtext.h"
@@ -13,25 +14,22 @@
 #include <cstdint>
 #include <cstring>
 
-// Popup titles; the Russian one (Windows-1251) is looked for first.
-static const char kTitleRussian[] = "\xD1\xEB\xF3\xE6\xE1\xE0 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9 ";
-static const char kTitleEnglish[] = "Messenger service ";
-
 // Titles of the top-level windows and the popups already taken, kept between ticks.
 static TitleCache s_titles;
 
+// Which popup title (popup_format.h) the window has; the Russian one is looked for first.
 static TitleMatch classify(HWND hwnd)
 {
     char title[80] = "";
     if (GetWindowTextA(hwnd, title, sizeof title) <= 0)
         return TitleMatch::None;
-    if (std::strcmp(title, kTitleRussian) == 0)
+    if (std::strcmp(title, kPopupTitleRussian.data()) == 0)
         return TitleMatch::RussianExact;
-    if (text_equal_ignore_case(title, kTitleRussian))
+    if (text_equal_ignore_case(title, kPopupTitleRussian.data()))
         return TitleMatch::Russian;
-    if (std::strcmp(title, kTitleEnglish) == 0)
+    if (std::strcmp(title, kPopupTitle.data()) == 0)
         return TitleMatch::EnglishExact;
-    if (text_equal_ignore_case(title, kTitleEnglish))
+    if (text_equal_ignore_case(title, kPopupTitle.data()))
         return TitleMatch::English;
     return TitleMatch::None;
 }
@@ -66,7 +64,7 @@ static void update_titles()
 
 // The full text of a popup: its first child must be a button, the text is in the next
 // child. Empty when the popup has another shape or its text is not set yet.
-static bool read_popup_text(HWND popup, char (&text)[1024])
+static bool read_popup_text(HWND popup, char (&text)[kPopupTextMax + 1])
 {
     text[0] = '\0';
     HWND first = GetWindow(popup, GW_CHILD);
@@ -74,7 +72,7 @@ static bool read_popup_text(HWND popup, char (&text)[1024])
         return false;
     char cls[1024] = "";
     GetClassNameA(first, cls, sizeof cls);
-    if (!text_equal_ignore_case(cls, "Button"))
+    if (!text_equal_ignore_case(cls, kPopupButtonClass.data()))
         return false;
     HWND holder = GetWindow(first, GW_HWNDNEXT);
     if (!holder)
@@ -106,7 +104,7 @@ static bool stored_by_earlier_run(HWND popup, const char *text)
 // it must be shaped like a messenger popup and hold its text. One taken on an earlier step (or
 // stored by an earlier run) that has not acted on its WM_CLOSE yet is asked again, never filed
 // again. The one rule for the timer's lookup and for a hint.
-static bool ready_to_take(HWND popup, char (&text)[1024])
+static bool ready_to_take(HWND popup, char (&text)[kPopupTextMax + 1])
 {
     std::uintptr_t key = reinterpret_cast<std::uintptr_t>(popup);
     if (!title_cache_taken(s_titles, key)) {
@@ -122,7 +120,7 @@ static bool ready_to_take(HWND popup, char (&text)[1024])
 
 // Popups are tried in lookup order; one that is not ready is passed over so it never blocks
 // the popups behind it.
-static HWND find_ready_popup(char (&text)[1024])
+static HWND find_ready_popup(char (&text)[kPopupTextMax + 1])
 {
     update_titles();
     for (std::uintptr_t key : title_cache_popups(s_titles)) {
@@ -160,7 +158,7 @@ static void select_only(int index)
 
 bool capture_step(HWND hinted)
 {
-    char text[1024];
+    char text[kPopupTextMax + 1];
     HWND popup = hinted ? (ready_to_take(hinted, text) ? hinted : nullptr) : find_ready_popup(text);
     if (!popup)
         return false;

@@ -2,6 +2,8 @@
 #ifndef TOLVIK_MSGTEXT_H
 #define TOLVIK_MSGTEXT_H
 
+#include "base/popup_format.h"
+
 #include <cstddef>
 #include <string_view>
 
@@ -10,8 +12,8 @@
 using CharEqualIgnoreCase = bool (*)(char a, char b);
 
 constexpr std::size_t kMsgFieldCap = 260;     // From, To, Time: at most 259 chars + zero
-constexpr std::size_t kMsgBodyCap = 1024;     // Message: at most 1023 chars + zero
-constexpr char kRussianMark = '\xD1';         // Cyrillic capital Es in Windows-1251
+constexpr std::size_t kMsgBodyCap = kPopupTextMax + 1;    // Message: at most a popup's text + zero
+constexpr char kRussianMark = kPopupWordsRussian.message[0];  // the Russian header's first letter
 
 struct ParsedMessage {
     char from[kMsgFieldCap];

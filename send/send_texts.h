@@ -3,6 +3,8 @@
 #ifndef TOLVIK_SEND_TEXTS_H
 #define TOLVIK_SEND_TEXTS_H
 
+#include "base/popup_format.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -12,10 +14,8 @@
 // The most characters of the message edit one send carries.
 constexpr std::size_t kMaxMessageChars = 1023;
 
-// The longest message every receiver shows whole: a popup holds 1023 characters, of which the
-// header ("Message from FROM to TO on WHEN", or the Russian one, 22 characters of its own, with
-// names of up to 15 and a date and time of up to 30) and CR LF CR LF come first.
-constexpr std::size_t kSureFitChars = 1023 - (22 + 15 + 15 + 30) - 4;
+// The longest message every receiver shows whole: what a popup holds after the longest header.
+constexpr std::size_t kSureFitChars = kPopupTextMax - kPopupHeaderMax;
 
 // Outcomes of our own beside the platform's status codes (0 = success).
 constexpr std::uint32_t kSendFaulted = 0xFFFFFFFFu;    // the network call faulted (no message service)

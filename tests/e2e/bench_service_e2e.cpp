@@ -12,8 +12,8 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include "msgsvc/sender.h"
-#include "msgsvc/socket.h"
+#include "msgsvc/core/sender.h"
+#include "msgsvc/win/socket.h"
 #include "base/popup_hint.h"
 #include "tests/e2e/bench_util.h"
 #include "tests/e2e/helpers.h"

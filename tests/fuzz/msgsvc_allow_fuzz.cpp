@@ -1,6 +1,6 @@
 // Fuzz target: arbitrary `allow` lists. A list parses whole or not at all: every item gives one network whose
 // mask is a prefix and whose base has no host bits, and that network written out parses back to itself.
-#include "msgsvc/policy.h"
+#include "msgsvc/core/admission.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Fuzz target: arbitrary msgsvc.ini text. Every value taken is within its key's range, every name is a valid
 // one, every name server has a port, and every error names a line of the text.
-#include "msgsvc/config.h"
+#include "msgsvc/core/config.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -4,8 +4,8 @@
 //                       sent in a session message of its own (reaches the deep reassembly states quickly).
 // Bit 1 picks the sender's style (single block plus NEGOTIATE, or multi-block with a session request); the other
 // bits its text length.
-#include "msgsvc/receiver.h"
-#include "msgsvc/sender.h"
+#include "msgsvc/core/receiver.h"
+#include "msgsvc/core/sender.h"
 
 #include <cstddef>
 #include <cstdint>

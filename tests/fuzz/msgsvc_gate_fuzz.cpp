@@ -3,7 +3,7 @@
 // may answer only a request whose called name, decoded here on its own, is one of ours with suffix 0x03;
 // every message handed over or asked about is to one of our names, from a valid name, and a refused one is
 // never delivered. Byte 0 picks the verdicts; the rest is the stream, fed in varying chunk sizes.
-#include "msgsvc/receiver.h"
+#include "msgsvc/core/receiver.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Fuzz target: arbitrary LMHOSTS text; every entry kept is a valid name and address that lookup finds.
-#include "msgsvc/lmhosts.h"
-#include "msgsvc/nbname.h"
+#include "msgsvc/core/lmhosts.h"
+#include "msgsvc/core/nbname.h"
 
 #include <cstddef>
 #include <cstdint>

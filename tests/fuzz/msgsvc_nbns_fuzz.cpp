@@ -1,10 +1,10 @@
 // Fuzz target: hostile UDP 137 datagrams against the name query parsers (what parses must rebuild identically)
 // and against the WINS registration schedule (only the asked server's answer about the name asked settles a
 // request) and the sender's judgement of answers (it believes only usable addresses from the server it asked).
-#include "msgsvc/nbname.h"
-#include "msgsvc/nbns.h"
-#include "msgsvc/resolve.h"
-#include "msgsvc/wins.h"
+#include "msgsvc/core/nbname.h"
+#include "msgsvc/core/nbns.h"
+#include "msgsvc/core/resolve.h"
+#include "msgsvc/core/wins.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // Unit tests for the reading of msgsvc.ini text: every key, and values that do not fit or do not parse.
-#include "msgsvc/config.h"
+#include "msgsvc/core/config.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Unit tests for the receiving state machine, the sending sequence and the two talking to each other.
-#include "msgsvc/receiver.h"
-#include "msgsvc/sender.h"
+#include "msgsvc/core/receiver.h"
+#include "msgsvc/core/sender.h"
 
 #include "tests/unit/msgsvc_hex.h"
 
@@ -77,7 +77,7 @@ TEST(msgsvcMessageText, OutgoingBreaksBecomeCrLf)
         {"a\x14" "b", "a\r\nb"}, {"a\r\n\r\n", "a\r\n\r\n"}, {"\x94", "\x94"},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(outgoing_text(c.text), c.want) << c.text;
+        EXPECT_EQ(crlf_line_breaks(c.text), c.want) << c.text;
 }
 
 TEST(msgsvcAssembler, SingleBlockDeliversAtOnce)

@@ -1,8 +1,8 @@
 // Unit tests for NetBIOS names, name query packets, the answers a sender believes and the LMHOSTS table.
-#include "msgsvc/lmhosts.h"
-#include "msgsvc/nbname.h"
-#include "msgsvc/nbns.h"
-#include "msgsvc/resolve.h"
+#include "msgsvc/core/lmhosts.h"
+#include "msgsvc/core/nbname.h"
+#include "msgsvc/core/nbns.h"
+#include "msgsvc/core/resolve.h"
 
 #include "tests/unit/msgsvc_hex.h"
 

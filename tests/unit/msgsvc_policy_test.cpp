@@ -1,7 +1,8 @@
 // Unit tests for the message service's admission rules (networks, rate, connections, names), its log lines,
 // output queue and popup text.
-#include "msgsvc/outbox.h"
-#include "msgsvc/policy.h"
+#include "msgsvc/core/admission.h"
+#include "msgsvc/core/outbox.h"
+#include "msgsvc/core/output_text.h"
 
 #include <gtest/gtest.h>
 

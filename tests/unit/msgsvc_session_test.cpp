@@ -1,5 +1,5 @@
 // Unit tests for session service packets and the stream splitter.
-#include "msgsvc/session.h"
+#include "msgsvc/core/session.h"
 
 #include "tests/unit/msgsvc_hex.h"
 

@@ -1,6 +1,6 @@
 // Unit tests for SMB1 message service packets: known bytes, round trips and every malformed shape.
-#include "msgsvc/session.h"
-#include "msgsvc/smb.h"
+#include "msgsvc/core/session.h"
+#include "msgsvc/core/smb.h"
 
 #include "tests/unit/msgsvc_hex.h"
 

@@ -1,5 +1,5 @@
 // Unit tests for the registration schedule of our names at WINS servers.
-#include "msgsvc/wins.h"
+#include "msgsvc/core/wins.h"
 
 #include "tests/unit/msgsvc_hex.h"
 

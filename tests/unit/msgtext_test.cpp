@@ -1,10 +1,12 @@
 // Unit tests for splitting a received message's full text into its four fields.
 #include "receive/msgtext.h"
 
-#include "msgsvc/nbname.h"
-#include "msgsvc/policy.h"
+#include "msgsvc/core/nbname.h"
+#include "msgsvc/core/output_text.h"
+#include "send/send_texts.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -174,4 +176,16 @@ TEST(ParseMessageText, NullComparisonSelectsEnglish)
     ParsedMessage m = filled();
     EXPECT_TRUE(parse_message_text("\xD1 from A to B on T\r\n\r\nx", nullptr, m));
     EXPECT_STREQ(m.from, "A");
+}
+
+// The send side's promise: a message of kSureFitChars characters fits a popup under the longest header the
+// service writes (names of 15 characters, a date and time of 30), in either language, with nothing to spare.
+TEST(ParseMessageText, SureFitMessagesFitThePopup)
+{
+    std::size_t longest = 0;
+    for (const bool russian : {false, true})
+        longest = std::max(longest, msgsvc::popup_text(russian, std::string(15, 'F'), std::string(15, 'T'),
+                                                       std::string(30, '9'), std::string(kSureFitChars, 'x'))
+                                        .size());
+    EXPECT_EQ(longest, kPopupTextMax);
 }
