@@ -348,20 +348,19 @@ static const MonitorOff kMonitorOff[] = {
 
 static void monitor_off_disables_receive_boxes(const MonitorOff &row)
 {
-    const DWORD state = row.state;
     reg_reset();
     for (const Flag &f : kFlags)
-        reg_set_dword(nullptr, f.name, f.box == IDC_CFG_MONITOR ? 0 : state);
+        reg_set_dword(nullptr, f.name, f.box == IDC_CFG_MONITOR ? 0 : row.state);
     App app;
     HWND dlg = start_configuring(app);
     REQUIRE(dlg != nullptr);
     CHECK(!is_checked(dlg, IDC_CFG_MONITOR));
     for (const Flag &f : kFlags)
         if (f.box != IDC_CFG_MONITOR)
-            CHECK_MSG(is_checked(dlg, f.box) == (state != 0), "box %d shows its stored state", f.box);
+            CHECK_MSG(is_checked(dlg, f.box) == (row.state != 0), "box %d shows its stored state", f.box);
     for (int id : kReceiveControls)
         CHECK_MSG(!enabled(dlg, id), "control %d disabled with the receiver off (states %lu)", id,
-                  (unsigned long)state);
+                  (unsigned long)row.state);
     for (int id : kMiscBoxes)
         CHECK_MSG(enabled(dlg, id), "box %d never disabled", id);
     CHECK(enabled(dlg, IDC_CFG_MONITOR));

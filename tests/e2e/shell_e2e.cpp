@@ -430,10 +430,9 @@ static const TypedRecipient kTypedRecipients[] = {
 
 static void type_a_recipient(const TypedRecipient &row)
 {
-    const DWORD loadOnEdit = row.loadOnEdit;
     reg_reset();
     fill_history();
-    reg_set_dword(nullptr, "LoadMsgOnUserEdit", loadOnEdit);
+    reg_set_dword(nullptr, "LoadMsgOnUserEdit", row.loadOnEdit);
     App app;
     REQUIRE(start_in_tray(app));
     REQUIRE(show_main(app.main));
@@ -451,7 +450,7 @@ static void type_a_recipient(const TypedRecipient &row)
     CHECK_MSG(wait_until([&] { return text_of(recipient) == "BOB"; }, 5000), "typed into the box: \"%s\"",
               text_of(recipient).c_str());
     CHECK_MSG(enabled(w, IDC_SEND), "Send follows the typed text");
-    if (loadOnEdit) {
+    if (row.loadOnEdit) {
         CHECK_EQ_STR(text_of(edit), "last words to bob");
         CHECK(combo_entries(box) == std::vector<std::string>{"bob sent"});
         for (int i = 0; i < 3; ++i)
