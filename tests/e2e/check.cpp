@@ -100,6 +100,7 @@ int main(int argc, char **argv)
         g_current = &c;
         g_failedChecks = 0;
         DWORD start = GetTickCount();
+        harness_before_case();
         c.fn();
         harness_after_case();
         DWORD ms = GetTickCount() - start;

@@ -2,9 +2,10 @@
 // cases, checks that print file and line, a screenshot on the first failure of a case, and the
 // closing line "N passed, N failed" with the failure count as exit status.
 //
-// Every tolvik.exe a case starts is asked to exit at the case's end, and the case fails unless
-// it ends with 0 (see harness_after_case): a case starts Tolvik, REQUIREs that it came up, does
-// its work and simply ends.
+// Each case starts on an empty Tolvik key in the registry, and every tolvik.exe it starts is
+// asked to exit at its end, failing the case unless it ends with 0 (harness_before_case,
+// harness_after_case): a case stores what it needs, starts Tolvik, REQUIREs that it came up,
+// does its work and simply ends.
 #ifndef TOLVIK_E2E_CHECK_H
 #define TOLVIK_E2E_CHECK_H
 

@@ -125,6 +125,11 @@ bool app_kill(App &app)
            WaitForSingleObject(app.pi.hProcess, 10000) == WAIT_OBJECT_0;
 }
 
+void harness_before_case()
+{
+    reg_reset();
+}
+
 // The end of a case's Tolvik that the case left to the fixture: Exit, and the process ends
 // with 0. Skipped once the case has failed: the failure is told already, and what it left
 // behind (an open dialog, a window that never came up) need not exit cleanly.

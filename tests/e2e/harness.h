@@ -42,6 +42,9 @@ long app_wait_exit(App &app, DWORD timeoutMs);
 long app_exit(App &app, DWORD timeoutMs = 10000);
 // Ends the process at once, as a crash would (no Exit, nothing saved); true once it has ended.
 bool app_kill(App &app);
+// Gives the case an empty Tolvik key: whatever the case stores before it starts Tolvik is all
+// Tolvik finds. Nothing of the last case runs any more by then (harness_after_case).
+void harness_before_case();
 // Ends every program the case started: each tolvik.exe left running exits cleanly or the case
 // fails (unless it has failed already), then the rest is terminated.
 void harness_after_case();

@@ -93,7 +93,6 @@ void prefill(const char *subkey, const char *name, const std::string &text)
 
 E2E_TEST(history, two_names_store_one_line)
 {
-    reg_reset();
     Messenger m;
     REQUIRE(m.start());
     CHECK(m.send("ALICE BOB", "lunch at noon", 2));
@@ -119,7 +118,6 @@ E2E_TEST(history, two_names_store_one_line)
 
 E2E_TEST(history, workers_saving_together_list_the_line_once)
 {
-    reg_reset();
     // Each send takes 100 ms, so the first workers save while the Send command still pauses
     // between starting the later ones: their window calls wait for the main thread.
     Messenger m;
@@ -140,7 +138,6 @@ E2E_TEST(history, workers_saving_together_list_the_line_once)
 
 E2E_TEST(history, choosing_a_recipient_loads_its_messages)
 {
-    reg_reset();
     prefill("History", "ALICE", "for alice");
     prefill("History", "BOB", "for bob");
     prefill("History", "CAROL", std::string(1100, 'c')); // longer than a last message can be
@@ -179,7 +176,6 @@ E2E_TEST(history, choosing_a_recipient_loads_its_messages)
 
 E2E_TEST(history, opening_and_closing_the_list_keeps_the_draft)
 {
-    reg_reset();
     prefill("History", "ALICE", "for alice");
     Messenger m;
     REQUIRE(m.start());
@@ -197,7 +193,6 @@ E2E_TEST(history, opening_and_closing_the_list_keeps_the_draft)
 
 E2E_TEST(history, typing_reloads_at_every_change_with_load_on_edit)
 {
-    reg_reset();
     reg_set_dword(nullptr, "LoadMsgOnUserEdit", 1);
     prefill("History", "BOB", "for bob");
     prefill("History", "BOBBY", "for bobby");
@@ -231,7 +226,6 @@ E2E_TEST(history, typing_reloads_at_every_change_with_load_on_edit)
 
 E2E_TEST(history, exit_keeps_recipient_and_unsent_text)
 {
-    reg_reset();
     prefill("History", "AARON", "for aaron"); // listed first, so only Last User brings CAROL back
     Messenger m;
     REQUIRE(m.start());
@@ -264,7 +258,6 @@ E2E_TEST(history, exit_keeps_recipient_and_unsent_text)
 
 E2E_TEST(history, exit_keeps_the_mode)
 {
-    reg_reset();
     App runs[4];
     // Exit in Receiver mode stores Interface 0 and the next start is in Receiver mode.
     REQUIRE(app_start_main(runs[0]));
@@ -297,7 +290,6 @@ E2E_TEST(history, exit_keeps_the_mode)
 
 E2E_TEST(history, typed_lower_case_is_stored_upper_case)
 {
-    reg_reset();
     Messenger m;
     REQUIRE(m.start());
     REQUIRE(show_main(m.app.main));
@@ -317,7 +309,6 @@ E2E_TEST(history, typed_lower_case_is_stored_upper_case)
 
 E2E_TEST(history, same_text_twice_keeps_one_value_with_the_later_time)
 {
-    reg_reset();
     Messenger m;
     REQUIRE(m.start());
     CHECK(m.send("ERIN", "same words"));
@@ -344,7 +335,6 @@ E2E_TEST(history, same_text_twice_keeps_one_value_with_the_later_time)
 
 E2E_TEST(history, texts_differing_in_case_store_two_show_one)
 {
-    reg_reset();
     Messenger m;
     REQUIRE(m.start());
     CHECK(m.send("FRANK", "Hello"));
@@ -367,7 +357,6 @@ E2E_TEST(history, texts_differing_in_case_store_two_show_one)
 
 E2E_TEST(history, delete_removes_every_value_with_the_text)
 {
-    reg_reset();
     prefill(nullptr, "Last User", "GRACE");
     prefill("History", "GRACE", "last to grace");
     prefill("History\\GRACE", "10:00:00 01.01.2020", "alpha");
@@ -400,7 +389,6 @@ E2E_TEST(history, delete_removes_every_value_with_the_text)
 
 E2E_TEST(history, clear_asks_and_removes_the_key)
 {
-    reg_reset();
     prefill(nullptr, "Last User", "HENRY");
     prefill("History", "HENRY", "last to henry");
     prefill("History", "IVY", "last to ivy");
@@ -465,7 +453,6 @@ E2E_TEST(history, clear_asks_and_removes_the_key)
 
 E2E_TEST(history, long_and_backslash_lines_are_never_cut_or_nested)
 {
-    reg_reset();
     Messenger m;
     REQUIRE(m.start());
     // Three names of 100 characters: a line of 302, longer than a key name may be.
@@ -502,7 +489,6 @@ E2E_TEST(history, long_and_backslash_lines_are_never_cut_or_nested)
 
 E2E_TEST(history, a_slow_send_stores_its_own_line_and_text)
 {
-    reg_reset();
     Messenger m;
     REQUIRE(m.start("calls", "TOLVIK_NETAPI_SLOW_MS=3000"));
     CHECK(m.compose("SLOW BOB", "first words"));
@@ -525,7 +511,6 @@ E2E_TEST(history, a_slow_send_stores_its_own_line_and_text)
 
 E2E_TEST(history, clearing_while_a_save_walks_the_texts)
 {
-    reg_reset();
     prefill(nullptr, "Last User", "EVE");
     prefill("History\\EVE", "00:00:00 01.01.2020", "listed");
     // Many values the save has to walk past (names too long to list), so that it is still
@@ -555,7 +540,6 @@ E2E_TEST(history, clearing_while_a_save_walks_the_texts)
 
 E2E_TEST(history, two_texts_in_one_second_both_stay)
 {
-    reg_reset();
     // Texts already stored under this second and the next ones, as quick sends leave them.
     SYSTEMTIME now;
     GetLocalTime(&now);

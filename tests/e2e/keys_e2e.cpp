@@ -308,7 +308,6 @@ const KeyCase kKeyCases[] = {
 
 void press_keys(const KeyCase &row)
 {
-    reg_reset();
     Keyboard k;
     if (row.lastUser) {
         reg_set_text(nullptr, "Last User", row.lastUser);

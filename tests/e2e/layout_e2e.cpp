@@ -161,7 +161,6 @@ const Resize kResizes[] = {
 
 void resize_steps(const Resize &row)
 {
-    reg_reset();
     App app;
     REQUIRE(start_in_tray(app));
     REQUIRE(show_main(app.main));
@@ -188,7 +187,6 @@ E2E_TABLE(layout, kResizes, resize_steps);
 
 E2E_TEST(layout, collapsed_start_leaves_empty_controls_not_huge_ones)
 {
-    reg_reset();
     App app;
     REQUIRE(start_in_tray(app));
     HWND w = app.main;
@@ -207,7 +205,6 @@ E2E_TEST(layout, collapsed_start_leaves_empty_controls_not_huge_ones)
 
 E2E_TEST(layout, never_smaller_than_the_start_rectangle)
 {
-    reg_reset();
     MainTemplate tmpl = main_template();
     App app;
     REQUIRE(tmpl.ok);
@@ -244,7 +241,6 @@ E2E_TEST(layout, never_smaller_than_the_start_rectangle)
 
 E2E_TEST(layout, bitmap_buttons_are_overlapping_squares)
 {
-    reg_reset();
     MainTemplate tmpl = main_template();
     App app;
     REQUIRE(tmpl.ok);
@@ -291,7 +287,6 @@ E2E_TEST(layout, controls_apart_and_inside_the_window_at_96_and_144_dpi)
 
 E2E_TEST(layout, eleven_tools_as_registered)
 {
-    reg_reset();
     App app;
     REQUIRE(start_in_tray(app));
     HWND w = app.main;

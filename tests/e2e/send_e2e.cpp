@@ -31,7 +31,6 @@ bool no_call_follows(const Messenger &s, size_t before)
 
 E2E_TEST(send, two_names_one_worker_each_200ms_apart)
 {
-    reg_reset();
     Messenger s;
     REQUIRE(s.start("two_names", "TOLVIK_NETAPI_SLOW_MS=3000"));
     CHECK(show_main(s.app.main));
@@ -75,7 +74,6 @@ E2E_TEST(send, two_names_one_worker_each_200ms_apart)
 
 E2E_TEST(send, each_failure_code_has_its_texts)
 {
-    reg_reset();
     Messenger s;
     REQUIRE(s.start("codes"));
     const struct {
@@ -130,7 +128,6 @@ E2E_TEST(send, each_failure_code_has_its_texts)
 
 E2E_TEST(send, message_and_name_as_handed_to_the_service)
 {
-    reg_reset();
     Messenger s;
     REQUIRE(s.start("arguments"));
     // An empty message is sent with length 0.
@@ -196,7 +193,6 @@ E2E_TEST(send, message_and_name_as_handed_to_the_service)
 
 E2E_TEST(send, refused_in_receiver_mode_and_while_disabled)
 {
-    reg_reset();
     Messenger s;
     REQUIRE(s.start("refused"));
     // Send starts disabled (empty recipient box); a text set without a box notification
@@ -243,7 +239,6 @@ E2E_TEST(send, refused_in_receiver_mode_and_while_disabled)
 
 E2E_TEST(send, minimize_on_send_hides_before_the_first_worker)
 {
-    reg_reset();
     CHECK(reg_set_dword(nullptr, "MinimizeOnSend", 1));
     Messenger s;
     REQUIRE(s.start("minimize"));
@@ -267,7 +262,6 @@ E2E_TEST(send, minimize_on_send_hides_before_the_first_worker)
 
 E2E_TEST(send, fault_in_the_service_is_survived)
 {
-    reg_reset();
     Messenger s;
     REQUIRE(s.start("fault"));
     CHECK(s.compose("FAULT", "text"));
@@ -335,7 +329,6 @@ E2E_TEST(send, fault_in_the_service_is_survived)
 
 E2E_TEST(send, thirty_names_then_the_table_again)
 {
-    reg_reset();
     Messenger s;
     REQUIRE(s.start("thirty"));
     auto names = [](char letter, int count) {
@@ -380,7 +373,6 @@ E2E_TEST(send, thirty_names_then_the_table_again)
 
 E2E_TEST(send, overlong_name_is_reported_and_the_rest_sent)
 {
-    reg_reset();
     Messenger s;
     REQUIRE(s.start("overlong"));
     const std::string longest(256, 'K'), tooLong(300, 'L');
@@ -408,7 +400,6 @@ E2E_TEST(send, overlong_name_is_reported_and_the_rest_sent)
 
 E2E_TEST(send, the_status_sums_up_and_a_second_send_waits)
 {
-    reg_reset();
     Messenger s;
     REQUIRE(s.start("whole_send", "TOLVIK_NETAPI_SLOW_MS=4000"));
     CHECK(s.compose("SLOW E2273", "text"));
@@ -432,7 +423,6 @@ E2E_TEST(send, the_status_sums_up_and_a_second_send_waits)
 
 E2E_TEST(send, the_window_answers_while_workers_start)
 {
-    reg_reset();
     Messenger s;
     REQUIRE(s.start("spacing"));
     std::string names;
@@ -456,7 +446,6 @@ E2E_TEST(send, the_window_answers_while_workers_start)
 
 E2E_TEST(send, success_is_stored_in_the_histories)
 {
-    reg_reset();
     Messenger s;
     REQUIRE(s.start("history"));
     const char line[] = "ALICE  BOB ";
@@ -482,7 +471,7 @@ E2E_TEST(send, success_is_stored_in_the_histories)
 
 E2E_TEST(send, a_new_user_types_a_name_and_sends_every_way)
 {
-    reg_reset(); // first run: the recipient box starts empty and Send disabled
+    // First run: the recipient box starts empty and Send disabled.
     Messenger s;
     REQUIRE(s.start("new_user"));
     REQUIRE(show_main(s.app.main));
@@ -512,7 +501,6 @@ E2E_TEST(send, a_new_user_types_a_name_and_sends_every_way)
 
 E2E_TEST(send, exit_while_a_send_runs)
 {
-    reg_reset();
     Messenger s;
     REQUIRE(s.start("exit", "TOLVIK_NETAPI_SLOW_MS=2000"));
     CHECK(s.compose("SLOW", "on its way"));

@@ -136,7 +136,6 @@ int incoming_count(App &app)
 
 E2E_TEST(settings, first_run_uses_defaults_and_captures)
 {
-    reg_reset();
     App app;
     HWND dlg = start_configuring(app);
     if (CHECK_MSG(dlg != nullptr, "the configuration dialog opens")) {
@@ -153,7 +152,6 @@ E2E_TEST(settings, first_run_uses_defaults_and_captures)
 
 E2E_TEST(settings, save_and_load_round_trip)
 {
-    reg_reset();
     App app;
     // Every box the other way round, and a program path.
     const std::string path = "C:\\Program Files\\Notify\\notify.exe";
@@ -197,7 +195,6 @@ E2E_TEST(settings, save_and_load_round_trip)
 
 E2E_TEST(settings, program_path_of_259_characters_without_zero)
 {
-    reg_reset();
     // 259 characters followed by a non-zero byte: the registry stores exactly 259 bytes.
     std::string path(259, 'p');
     path.replace(0, 3, "C:\\");
@@ -218,7 +215,6 @@ E2E_TEST(settings, program_path_of_259_characters_without_zero)
 
 E2E_TEST(settings, program_path_edit_stops_at_259_characters)
 {
-    reg_reset();
     App app;
     HWND dlg = start_configuring(app);
     REQUIRE(dlg != nullptr);
@@ -293,7 +289,6 @@ static const HostileRow kHostile[] = {
 
 static void hostile_values_keep_defaults(const HostileRow &row)
 {
-    reg_reset();
     write_hostile(row.how);
     App app;
     HWND dlg = start_configuring(app);
@@ -309,7 +304,6 @@ E2E_TABLE(settings, kHostile, hostile_values_keep_defaults);
 
 E2E_TEST(settings, leaving_recipient_or_message_writes_whole_key)
 {
-    reg_reset();
     App app;
     REQUIRE(start_in_tray(app));
     REQUIRE(show_main(app.main));
@@ -348,7 +342,6 @@ static const MonitorOff kMonitorOff[] = {
 
 static void monitor_off_disables_receive_boxes(const MonitorOff &row)
 {
-    reg_reset();
     for (const Flag &f : kFlags)
         reg_set_dword(nullptr, f.name, f.box == IDC_CFG_MONITOR ? 0 : row.state);
     App app;
@@ -391,7 +384,6 @@ E2E_TABLE(settings, kMonitorOff, monitor_off_disables_receive_boxes);
 
 E2E_TEST(settings, cancel_changes_nothing)
 {
-    reg_reset();
     App first;
     REQUIRE(app_start_main(first));
     CHECK_EQ_INT(app_exit(first), 0);
@@ -421,7 +413,6 @@ E2E_TEST(settings, cancel_changes_nothing)
 
 E2E_TEST(settings, ok_stops_and_restarts_capture)
 {
-    reg_reset();
     App app;
     HWND dlg = start_configuring(app);
     REQUIRE(dlg != nullptr);

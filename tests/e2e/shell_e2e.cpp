@@ -69,7 +69,6 @@ void check_tray_menu(const std::vector<MenuItem> &items, bool grey, const char *
 
 E2E_TEST(shell, tray_double_click_first_showing_then_toggle)
 {
-    reg_reset();
     MainTemplate tmpl = main_template();
     REQUIRE_MSG(tmpl.ok, "template 129 could not be laid out in the driver");
     App app;
@@ -110,7 +109,6 @@ E2E_TEST(shell, tray_double_click_first_showing_then_toggle)
 
 E2E_TEST(shell, esc_altf4_close_minimize_hide_a_visible_window)
 {
-    reg_reset();
     App app;
     REQUIRE(start_in_tray(app));
     HWND w = app.main;
@@ -146,7 +144,6 @@ E2E_TEST(shell, esc_altf4_close_minimize_hide_a_visible_window)
 
 E2E_TEST(shell, hide_commands_on_a_hidden_window_change_nothing)
 {
-    reg_reset();
     App app;
     REQUIRE(start_in_tray(app));
     HWND w = app.main;
@@ -180,7 +177,6 @@ E2E_TEST(shell, hide_commands_on_a_hidden_window_change_nothing)
 
 E2E_TEST(shell, tray_menu_grey_while_a_dialog_is_open)
 {
-    reg_reset();
     App app;
     REQUIRE(start_in_tray(app));
     HWND w = app.main;
@@ -210,7 +206,6 @@ E2E_TEST(shell, tray_menu_grey_while_a_dialog_is_open)
 
 E2E_TEST(shell, inner_viewer_closing_leaves_the_outer_dialog_state_alone)
 {
-    reg_reset();
     const char *time = "1/2/2003 9:15 AM";
     store_prefill({messenger_text("ALICE", "ME", time, "one"), messenger_text("BOB", "ME", time, "two"),
                    messenger_text("CAROL", "ME", time, "three")});
@@ -247,7 +242,6 @@ E2E_TEST(shell, inner_viewer_closing_leaves_the_outer_dialog_state_alone)
 
 E2E_TEST(shell, activate_message_first_showing_show_and_restore)
 {
-    reg_reset();
     MainTemplate tmpl = main_template();
     App app;
     REQUIRE(start_in_tray(app));
@@ -288,7 +282,7 @@ E2E_TEST(shell, activate_message_first_showing_show_and_restore)
 
 E2E_TEST(shell, mode_switches_show_enable_caption_status_focus)
 {
-    reg_reset(); // a first run: no mode command at start
+    // A first run: no mode command at start.
     App app;
     REQUIRE(start_in_tray(app));
     HWND w = app.main;
@@ -345,7 +339,6 @@ E2E_TEST(shell, mode_switches_show_enable_caption_status_focus)
 
 E2E_TEST(shell, receiver_buttons_follow_the_selection)
 {
-    reg_reset();
     CHECK(store_prefill({messenger_text("ALICE", "BOB", "12/6/2001 2:45 PM", "Lunch?"),
                          messenger_text("CAROL", "BOB", "12/6/2001 3:10 PM", "Meeting at four")}));
     App app;
@@ -384,7 +377,6 @@ static void fill_history()
 
 E2E_TEST(shell, choosing_a_sent_message_replaces_the_text)
 {
-    reg_reset();
     fill_history();
     App app;
     REQUIRE(start_in_tray(app));
@@ -430,7 +422,6 @@ static const TypedRecipient kTypedRecipients[] = {
 
 static void type_a_recipient(const TypedRecipient &row)
 {
-    reg_reset();
     fill_history();
     reg_set_dword(nullptr, "LoadMsgOnUserEdit", row.loadOnEdit);
     App app;

@@ -21,7 +21,6 @@ static bool has_child(HWND box, int id)
 
 E2E_TEST(startup, no_network_box_and_clean_exit)
 {
-    reg_reset();
     CHECK(network_provider_enable(false));
     App app;
     CHECK(app_start(app));
@@ -41,7 +40,6 @@ E2E_TEST(startup, no_network_box_and_clean_exit)
 
 E2E_TEST(startup, collapses_hides_and_adds_tray_icon)
 {
-    reg_reset();
     App app;
     REQUIRE_MSG(start_in_tray(app), "started, collapsed without a taskbar button, hidden by the hide timer");
     HWND w = app.main;
@@ -85,7 +83,6 @@ static const SecondStart kSecondStarts[] = {
 
 static void start_a_second_instance(const SecondStart &row)
 {
-    reg_reset();
     App first, second;
     REQUIRE(start_in_tray(first));
     CHECK(app_start(second));
@@ -117,7 +114,6 @@ E2E_TABLE(startup, kSecondStarts, start_a_second_instance);
 
 E2E_TEST(startup, system_menu_entries)
 {
-    reg_reset();
     App app;
     REQUIRE(app_start_main(app));
     std::vector<std::string> items = probe_run(app.main, kProbeSystemMenu);
@@ -150,7 +146,6 @@ E2E_TEST(startup, system_menu_entries)
 
 E2E_TEST(startup, list_columns)
 {
-    reg_reset();
     App app;
     REQUIRE(app_start_main(app));
     HWND incoming = GetDlgItem(app.main, 1023), log = GetDlgItem(app.main, 1022);
@@ -186,7 +181,6 @@ E2E_TEST(startup, list_columns)
 
 E2E_TEST(startup, exit_from_either_menu_then_first_instance_again)
 {
-    reg_reset();
     // System menu command, then the tray menu's command; each ends the process with 0.
     for (int viaSystemMenu = 1; viaSystemMenu >= 0; --viaSystemMenu) {
         App app;
@@ -267,7 +261,6 @@ struct RefusingTaskbar {
 
 E2E_TEST(startup, tray_icon_added_again_after_a_failed_add_and_for_a_new_taskbar)
 {
-    reg_reset();
     App app;
     RefusingTaskbar refusing;
     REQUIRE(refusing.up());
