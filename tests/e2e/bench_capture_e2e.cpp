@@ -29,8 +29,7 @@ static void latency_run(int fillers)
     register_classes();
     std::vector<HWND> others = make_fillers(fillers);
     App app;
-    if (!CHECK(start_quiet_tolvik(app)))
-        return;
+    REQUIRE(start_quiet_tolvik(app));
     HWND list = GetDlgItem(app.main, IDC_INCOMING);
     UINT hint = RegisterWindowMessageA(kPopupReadyMessage);
     std::vector<double> latencies[2]; // timer, hinted
@@ -86,8 +85,7 @@ static void idle_run(int fillers)
     register_classes();
     std::vector<HWND> others = make_fillers(fillers);
     App app;
-    if (!CHECK(start_quiet_tolvik(app)))
-        return;
+    REQUIRE(start_quiet_tolvik(app));
     Sleep(3000); // past the young-window period of every filler
     // Wine does not report another process's CPU times; /proc does.
     double cpu0 = linux_cpu_ms("tolvik.exe"), server0 = linux_cpu_ms("wineserver"), t0 = now_ms();
@@ -124,8 +122,7 @@ E2E_TEST(bench_capture, hint_storm_cost)
     register_classes();
     std::vector<HWND> other = make_fillers(1);
     App app;
-    if (!CHECK(start_quiet_tolvik(app)))
-        return;
+    REQUIRE(start_quiet_tolvik(app));
     Sleep(1000);
     const int hints = 10000;
     UINT hint = RegisterWindowMessageA(kPopupReadyMessage);

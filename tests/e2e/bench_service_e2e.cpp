@@ -333,8 +333,7 @@ E2E_TEST(bench_service, hinted_against_timer)
                     sustainedCount, yardstick, y.accepted, y.refused);
     }
     Receiver r;
-    if (!CHECK(r.start()))
-        return;
+    REQUIRE(r.start());
     Slot slot;
     CHECK_MSG(slot.tolvik != 0, "Tolvik's window handle is in its single-instance memory");
 

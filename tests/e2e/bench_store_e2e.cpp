@@ -41,8 +41,7 @@ E2E_TEST(bench_store, filing_cost_by_list_size)
     for (int s = 0; s < 3; ++s) {
         fill_store(sizes[s]);
         App app;
-        if (!CHECK(app_start_main(app, 60000)))
-            return;
+        REQUIRE(app_start_main(app, 60000));
         HWND list = GetDlgItem(app.main, IDC_INCOMING);
         CHECK_EQ_INT(lv_count(list), sizes[s]);
         Sleep(3000);

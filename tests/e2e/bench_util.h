@@ -1,14 +1,15 @@
-// bench_util.h - helpers shared by the benchmark suites: a clock, message pumping,
+// bench_util.h - helpers shared by the benchmark suites: the tests' clock, message pumping,
 // messenger-style popups and filler windows of the driver's own, percentiles, and CPU
 // time of Linux processes read from /proc.
 #ifndef TOLVIK_E2E_BENCH_UTIL_H
 #define TOLVIK_E2E_BENCH_UTIL_H
 
+#include "tests/clock.h"
+
 #include <windows.h>
 #include <string>
 #include <vector>
 
-double now_ms();
 void pump();                                   // dispatches the driver's pending messages
 void register_classes();
 HWND make_popup(const std::string &text);      // dialog-class popup, closes on WM_CLOSE

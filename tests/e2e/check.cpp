@@ -6,6 +6,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <set>
+#include <utility>
 #include <vector>
 
 std::string g_artifactDir;
@@ -14,7 +16,7 @@ namespace {
 struct Case {
     const char *suite;
     const char *name;
-    TestFn fn;
+    std::function<void()> fn;
 };
 std::vector<Case> &cases()
 {
@@ -26,9 +28,14 @@ int g_passedCases, g_failedCases;
 const Case *g_current;
 } // namespace
 
-TestRegistrar::TestRegistrar(const char *suite, const char *name, TestFn fn)
+void register_case(const char *suite, const char *name, std::function<void()> fn)
 {
-    cases().push_back({suite, name, fn});
+    cases().push_back({suite, name, std::move(fn)});
+}
+
+bool case_failed()
+{
+    return g_failedChecks != 0;
 }
 
 std::string e2e_format(const char *fmt, ...)
@@ -74,6 +81,12 @@ int main(int argc, char **argv)
             list = true;
     }
     setvbuf(stdout, nullptr, _IONBF, 0);
+    std::set<std::pair<std::string, std::string>> names;
+    for (const Case &c : cases())
+        if (!names.insert({c.suite, c.name}).second) {
+            std::printf("two cases are named %s.%s\n", c.suite, c.name);
+            return 2;
+        }
     for (const Case &c : cases()) {
         if (suite && std::strcmp(suite, c.suite))
             continue;
@@ -87,6 +100,7 @@ int main(int argc, char **argv)
         g_current = &c;
         g_failedChecks = 0;
         DWORD start = GetTickCount();
+        harness_before_case();
         c.fn();
         harness_after_case();
         DWORD ms = GetTickCount() - start;

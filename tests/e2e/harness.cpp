@@ -1,6 +1,9 @@
 // harness.cpp - process, window, list-view, registry and screenshot helpers for the driver.
 #include "tests/e2e/harness.h"
 
+#include "base/ids.h"
+#include "tests/e2e/check.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -11,7 +14,20 @@ const char kTolvikKey[] = "Software\\Morvane\\Tolvik";
 
 // Processes started by the current case. The case's App objects are gone by the time they
 // are ended, so copies of the handles are kept here.
-static std::vector<PROCESS_INFORMATION> s_started;
+struct Started {
+    PROCESS_INFORMATION pi;
+    bool tolvik;  // a tolvik.exe: it is to exit cleanly at the case's end
+    bool settled; // the case waited for its end (or ended it) itself
+};
+static std::vector<Started> s_started;
+
+static Started *started(const App &app)
+{
+    for (Started &s : s_started)
+        if (app.pi.hProcess && s.pi.dwProcessId == app.pi.dwProcessId)
+            return &s;
+    return nullptr;
+}
 
 bool App::running() const
 {
@@ -54,7 +70,7 @@ bool app_start_program(App &app, const std::string &exe, const std::string &args
     if (!CreateProcessA(exe.c_str(), line.get(), nullptr, nullptr, FALSE, 0,
                         extraEnv ? const_cast<char *>(env.data()) : nullptr, nullptr, &si, &app.pi))
         return false;
-    s_started.push_back(app.pi);
+    s_started.push_back({app.pi, exe == g_tolvikExe, false});
     return true;
 }
 
@@ -85,6 +101,8 @@ bool app_start_main(App &app, DWORD timeoutMs, const char *extraEnv)
 
 long app_wait_exit(App &app, DWORD timeoutMs)
 {
+    if (Started *s = started(app))
+        s->settled = true;
     if (!app.pi.hProcess || WaitForSingleObject(app.pi.hProcess, timeoutMs) != WAIT_OBJECT_0)
         return -1;
     DWORD code = 0;
@@ -95,14 +113,48 @@ long app_wait_exit(App &app, DWORD timeoutMs)
 long app_exit(App &app, DWORD timeoutMs)
 {
     if (app.main)
-        PostMessageA(app.main, WM_COMMAND, MAKEWPARAM(667, 0), 0);
+        PostMessageA(app.main, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
     return app_wait_exit(app, timeoutMs);
+}
+
+bool app_kill(App &app)
+{
+    if (Started *s = started(app))
+        s->settled = true;
+    return app.pi.hProcess && TerminateProcess(app.pi.hProcess, 0) &&
+           WaitForSingleObject(app.pi.hProcess, 10000) == WAIT_OBJECT_0;
+}
+
+void harness_before_case()
+{
+    reg_reset();
+}
+
+// The end of a case's Tolvik that the case left to the fixture: Exit, and the process ends
+// with 0. Skipped once the case has failed: the failure is told already, and what it left
+// behind (an open dialog, a window that never came up) need not exit cleanly.
+static void exit_cleanly(const Started &s)
+{
+    if (case_failed())
+        return;
+    if (HWND main = find_main_window(s.pi.dwProcessId))
+        PostMessageA(main, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
+    DWORD code = 0;
+    if (!CHECK_MSG(WaitForSingleObject(s.pi.hProcess, 10000) == WAIT_OBJECT_0,
+                   "Tolvik (process %lu) still runs 10 s after the Exit at the case's end", s.pi.dwProcessId))
+        return;
+    GetExitCodeProcess(s.pi.hProcess, &code);
+    CHECK_MSG(code == 0, "Tolvik (process %lu) ended with %lu at the case's end, want 0", s.pi.dwProcessId, code);
 }
 
 void harness_after_case()
 {
+    for (const Started &s : s_started)
+        if (s.tolvik && !s.settled)
+            exit_cleanly(s);
     std::vector<DWORD> ended;
-    for (const PROCESS_INFORMATION &pi : s_started) {
+    for (const Started &s : s_started) {
+        const PROCESS_INFORMATION &pi = s.pi;
         if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
             TerminateProcess(pi.hProcess, 99);
             WaitForSingleObject(pi.hProcess, 5000);

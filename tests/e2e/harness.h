@@ -12,7 +12,9 @@
 
 extern std::string g_tolvikExe;
 
-// One running tolvik.exe. Stopped (terminated if still running) by harness_after_case.
+// One running program of a case. At the case's end harness_after_case asks each tolvik.exe
+// that the case neither waited for nor killed to Exit, fails the case unless it ends with 0,
+// and terminates whatever still runs.
 struct App {
     PROCESS_INFORMATION pi = {};
     HWND main = nullptr;
@@ -32,11 +34,20 @@ bool app_start_program(App &app, const std::string &exe, const std::string &args
 constexpr char kNetapiDoubleEnv[] = "WINEDLLOVERRIDES=netapi32=n,b;mscoree,mshtml=";
 // Directory of the driver (and of tolvik.exe and the test doubles), with a trailing '\\'.
 std::string program_dir();
-// Waits for the process to end; returns its exit code, or -1 on time-out.
+// Waits for the process to end; returns its exit code, or -1 on time-out. Its end is then
+// the case's to check, also with app_exit.
 long app_wait_exit(App &app, DWORD timeoutMs);
 // Sends Exit (667) and waits for the process to end; returns the exit code, -1 on time-out.
+// For a case that looks at what the exit left; otherwise the case's end exits Tolvik.
 long app_exit(App &app, DWORD timeoutMs = 10000);
-void harness_after_case();          // ends every App started by the case
+// Ends the process at once, as a crash would (no Exit, nothing saved); true once it has ended.
+bool app_kill(App &app);
+// Gives the case an empty Tolvik key: whatever the case stores before it starts Tolvik is all
+// Tolvik finds. Nothing of the last case runs any more by then (harness_after_case).
+void harness_before_case();
+// Ends every program the case started: each tolvik.exe left running exits cleanly or the case
+// fails (unless it has failed already), then the rest is terminated.
+void harness_after_case();
 
 HWND find_main_window(DWORD pid);
 // A top-level dialog-class window of process pid other than the main window, whose

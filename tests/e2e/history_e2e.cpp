@@ -93,10 +93,8 @@ void prefill(const char *subkey, const char *name, const std::string &text)
 
 E2E_TEST(history, two_names_store_one_line)
 {
-    reg_reset();
     Messenger m;
-    if (!CHECK(m.start()))
-        return;
+    REQUIRE(m.start());
     CHECK(m.send("ALICE BOB", "lunch at noon", 2));
 
     // One value for the whole line, written with its terminating zero; Last User the same.
@@ -116,17 +114,14 @@ E2E_TEST(history, two_names_store_one_line)
     CHECK(combo_entries(m.recipient()) == std::vector<std::string>{"ALICE BOB"});
     CHECK(combo_entries(m.sent()) == std::vector<std::string>{"lunch at noon"});
     CHECK_EQ_INT(selected(m.sent()), 0);
-    CHECK_EQ_INT(app_exit(m.app), 0);
 }
 
 E2E_TEST(history, workers_saving_together_list_the_line_once)
 {
-    reg_reset();
     // Each send takes 100 ms, so the first workers save while the Send command still pauses
     // between starting the later ones: their window calls wait for the main thread.
     Messenger m;
-    if (!CHECK(m.start("calls", "TOLVIK_NETAPI_SLOW_MS=100")))
-        return;
+    REQUIRE(m.start("calls", "TOLVIK_NETAPI_SLOW_MS=100"));
     const std::string line = "SLOW1 SLOW2 SLOW3 SLOW4 SLOW5";
     CHECK_MSG(m.send(line, "to all five", 5), "every worker ends");
     CHECK(reg_value_names("History") == std::vector<std::string>{line});
@@ -139,20 +134,17 @@ E2E_TEST(history, workers_saving_together_list_the_line_once)
     CHECK(combo_entries(m.sent()) == std::vector<std::string>{"to all five"});
     CHECK_EQ_STR(text_of(m.recipient()), line);
     CHECK_EQ_STR(text_of(m.message()), "to all five");
-    CHECK_EQ_INT(app_exit(m.app), 0);
 }
 
 E2E_TEST(history, choosing_a_recipient_loads_its_messages)
 {
-    reg_reset();
     prefill("History", "ALICE", "for alice");
     prefill("History", "BOB", "for bob");
     prefill("History", "CAROL", std::string(1100, 'c')); // longer than a last message can be
     prefill("History\\ALICE", "09:00:00 01.02.2024", "oldest to alice");
     prefill("History\\ALICE", "09:05:00 01.02.2024", "newest to alice");
     Messenger m;
-    if (!CHECK(m.start()))
-        return;
+    REQUIRE(m.start());
     // No Last User: the first item is chosen at start.
     CHECK(combo_entries(m.recipient()) == (std::vector<std::string>{"ALICE", "BOB", "CAROL"}));
     CHECK_EQ_STR(text_of(m.recipient()), "ALICE");
@@ -180,16 +172,13 @@ E2E_TEST(history, choosing_a_recipient_loads_its_messages)
     }
     m.choose(index_of(m.recipient(), "BOB"));
     CHECK_EQ_STR(text_of(m.message()), "draft");
-    CHECK_EQ_INT(app_exit(m.app), 0);
 }
 
 E2E_TEST(history, opening_and_closing_the_list_keeps_the_draft)
 {
-    reg_reset();
     prefill("History", "ALICE", "for alice");
     Messenger m;
-    if (!CHECK(m.start()))
-        return;
+    REQUIRE(m.start());
     // A remembered line with the draft changed, then a new line with nothing stored.
     for (const char *line : {"ALICE", "DAVE"}) {
         SetWindowTextA(m.recipient(), line);
@@ -200,18 +189,16 @@ E2E_TEST(history, opening_and_closing_the_list_keeps_the_draft)
         CHECK_MSG(text_of(m.message()) == "a long draft", "%s: the draft became \"%s\"", line,
                   text_of(m.message()).c_str());
     }
-    CHECK_EQ_INT(app_exit(m.app), 0);
 }
 
 E2E_TEST(history, typing_reloads_at_every_change_with_load_on_edit)
 {
-    reg_reset();
     reg_set_dword(nullptr, "LoadMsgOnUserEdit", 1);
     prefill("History", "BOB", "for bob");
     prefill("History", "BOBBY", "for bobby");
     Messenger m;
-    if (!CHECK(m.start()) || !CHECK(show_main(m.app.main)))
-        return;
+    REQUIRE(m.start());
+    REQUIRE(show_main(m.app.main));
     send_command(m.app.main, IDC_SENDER); // focus into the recipient box
     SetWindowTextA(m.recipient(), "");
     SetWindowTextA(m.message(), "draft");
@@ -235,24 +222,20 @@ E2E_TEST(history, typing_reloads_at_every_change_with_load_on_edit)
         CHECK_MSG(text_of(m.message()) == s.edit, "after \"%s\" the edit shows \"%s\", not \"%s\"", s.box, s.edit,
                   text_of(m.message()).c_str());
     }
-    CHECK_EQ_INT(app_exit(m.app), 0);
 }
 
 E2E_TEST(history, exit_keeps_recipient_and_unsent_text)
 {
-    reg_reset();
     prefill("History", "AARON", "for aaron"); // listed first, so only Last User brings CAROL back
     Messenger m;
-    if (!CHECK(m.start()))
-        return;
+    REQUIRE(m.start());
     m.compose("CAROL", "unsent draft");
     CHECK_EQ_INT(app_exit(m.app), 0);
     CHECK_EQ_STR(stored_or_missing("History", "CAROL"), "unsent draft");
     CHECK_EQ_STR(stored_or_missing(nullptr, "Last User"), "CAROL");
 
     Messenger again;
-    if (!CHECK(again.start()))
-        return;
+    REQUIRE(again.start());
     CHECK_EQ_STR(text_of(again.recipient()), "CAROL");
     CHECK_EQ_STR(text_of(again.message()), "unsent draft");
     CHECK(combo_entries(again.recipient()) == (std::vector<std::string>{"AARON", "CAROL"}));
@@ -266,30 +249,25 @@ E2E_TEST(history, exit_keeps_recipient_and_unsent_text)
     CHECK(reg_get("History", "CAROL", type, data) && type == REG_SZ && data == std::string(1, '\0'));
 
     Messenger third;
-    if (!CHECK(third.start()))
-        return;
+    REQUIRE(third.start());
     CHECK_EQ_STR(text_of(third.recipient()), "CAROL");
     CHECK_EQ_STR(text_of(third.message()), "");
     CHECK(combo_entries(third.sent()) == std::vector<std::string>{"unsent draft"});
     CHECK_EQ_INT(sent_values("CAROL").size(), 2);
-    CHECK_EQ_INT(app_exit(third.app), 0);
 }
 
 E2E_TEST(history, exit_keeps_the_mode)
 {
-    reg_reset();
     App runs[4];
     // Exit in Receiver mode stores Interface 0 and the next start is in Receiver mode.
-    if (!CHECK(app_start_main(runs[0])))
-        return;
+    REQUIRE(app_start_main(runs[0]));
     send_command(runs[0].main, IDC_RECEIVER);
     CHECK(receiver_mode_shown(runs[0].main));
     CHECK_EQ_INT(app_exit(runs[0]), 0);
     DWORD type = 0;
     std::string data;
     CHECK(reg_get(nullptr, "Interface", type, data) && type == REG_DWORD && data == std::string(4, '\0'));
-    if (!CHECK(app_start_main(runs[1])))
-        return;
+    REQUIRE(app_start_main(runs[1]));
     CHECK_MSG(receiver_mode_shown(runs[1].main), "restarts in Receiver mode");
     CHECK(GetWindowLongA(GetDlgItem(runs[1].main, IDC_INCOMING), GWL_STYLE) & WS_VISIBLE);
     CHECK(!(GetWindowLongA(GetDlgItem(runs[1].main, IDC_RECIPIENT), GWL_STYLE) & WS_VISIBLE));
@@ -299,26 +277,22 @@ E2E_TEST(history, exit_keeps_the_mode)
 
     // Any stored value other than 1 means Receiver mode; none at all means Sender mode.
     reg_set_dword(nullptr, "Interface", 7);
-    if (!CHECK(app_start_main(runs[2])))
-        return;
+    REQUIRE(app_start_main(runs[2]));
     CHECK_MSG(receiver_mode_shown(runs[2].main), "Interface 7 starts in Receiver mode");
     CHECK_EQ_INT(app_exit(runs[2]), 0);
 
     reg_reset();
     reg_set_dword(nullptr, "Monitor", 1); // the settings key exists, Interface does not
-    if (!CHECK(app_start_main(runs[3])))
-        return;
+    REQUIRE(app_start_main(runs[3]));
     CHECK_MSG(is_checked(runs[3].main, IDC_SENDER) && !is_checked(runs[3].main, IDC_RECEIVER),
               "no Interface starts in Sender mode");
-    CHECK_EQ_INT(app_exit(runs[3]), 0);
 }
 
 E2E_TEST(history, typed_lower_case_is_stored_upper_case)
 {
-    reg_reset();
     Messenger m;
-    if (!CHECK(m.start()) || !CHECK(show_main(m.app.main)))
-        return;
+    REQUIRE(m.start());
+    REQUIRE(show_main(m.app.main));
     send_command(m.app.main, IDC_SENDER);
     CHECK(make_foreground(m.app.main));
     CHECK(wait_focus_in(m.recipient()));
@@ -331,15 +305,12 @@ E2E_TEST(history, typed_lower_case_is_stored_upper_case)
     CHECK(reg_value_names("History") == std::vector<std::string>{"DAVE"});
     CHECK_EQ_STR(stored_or_missing(nullptr, "Last User"), "DAVE");
     CHECK(combo_entries(m.recipient()) == std::vector<std::string>{"DAVE"});
-    CHECK_EQ_INT(app_exit(m.app), 0);
 }
 
 E2E_TEST(history, same_text_twice_keeps_one_value_with_the_later_time)
 {
-    reg_reset();
     Messenger m;
-    if (!CHECK(m.start()))
-        return;
+    REQUIRE(m.start());
     CHECK(m.send("ERIN", "same words"));
     auto first = sent_values("ERIN");
     // The next save falls into a later second than the first's name.
@@ -360,15 +331,12 @@ E2E_TEST(history, same_text_twice_keeps_one_value_with_the_later_time)
         CHECK_EQ_STR(second[0].second, "same words");
     }
     CHECK(combo_entries(m.sent()) == std::vector<std::string>{"same words"});
-    CHECK_EQ_INT(app_exit(m.app), 0);
 }
 
 E2E_TEST(history, texts_differing_in_case_store_two_show_one)
 {
-    reg_reset();
     Messenger m;
-    if (!CHECK(m.start()))
-        return;
+    REQUIRE(m.start());
     CHECK(m.send("FRANK", "Hello"));
     CHECK(m.send("FRANK", "hello"));
     auto values = sent_values("FRANK");
@@ -382,16 +350,13 @@ E2E_TEST(history, texts_differing_in_case_store_two_show_one)
 
     // The load lists them once too; Exit stored "hello" again, so its value is the newest.
     Messenger again;
-    if (!CHECK(again.start()))
-        return;
+    REQUIRE(again.start());
     CHECK(combo_entries(again.sent()) == std::vector<std::string>{"Hello"});
     CHECK_EQ_INT(sent_values("FRANK").size(), 2);
-    CHECK_EQ_INT(app_exit(again.app), 0);
 }
 
 E2E_TEST(history, delete_removes_every_value_with_the_text)
 {
-    reg_reset();
     prefill(nullptr, "Last User", "GRACE");
     prefill("History", "GRACE", "last to grace");
     prefill("History\\GRACE", "10:00:00 01.01.2020", "alpha");
@@ -399,8 +364,7 @@ E2E_TEST(history, delete_removes_every_value_with_the_text)
     prefill("History\\GRACE", "10:00:02 01.01.2020", "alpha"); // two workers at once leave such twins
     prefill("History\\GRACE", "10:00:03 01.01.2020", "Alpha");
     Messenger m;
-    if (!CHECK(m.start()))
-        return;
+    REQUIRE(m.start());
     CHECK(combo_entries(m.sent()) == (std::vector<std::string>{"alpha", "beta"}));
     CHECK_EQ_INT(selected(m.sent()), 0);
 
@@ -420,20 +384,18 @@ E2E_TEST(history, delete_removes_every_value_with_the_text)
     send_command(m.app.main, IDC_HIST_DELETE);
     CHECK(sent_values("GRACE") == (std::vector<std::pair<std::string, std::string>>{{"10:00:03 01.01.2020", "Alpha"}}));
     CHECK_EQ_INT(SendMessageA(m.sent(), CB_GETCOUNT, 0, 0), 0);
-    TerminateProcess(m.app.pi.hProcess, 0); // an Exit would store the message edit's text again
+    app_kill(m.app); // an Exit would store the message edit's text again
 }
 
 E2E_TEST(history, clear_asks_and_removes_the_key)
 {
-    reg_reset();
     prefill(nullptr, "Last User", "HENRY");
     prefill("History", "HENRY", "last to henry");
     prefill("History", "IVY", "last to ivy");
     prefill("History\\HENRY", "10:00:00 01.01.2020", "one");
     prefill("History\\HENRY", "10:00:01 01.01.2020", "two");
     Messenger m;
-    if (!CHECK(m.start()))
-        return;
+    REQUIRE(m.start());
     DWORD pid = m.app.pi.dwProcessId;
 
     // Nothing listed: nothing is asked.
@@ -487,15 +449,12 @@ E2E_TEST(history, clear_asks_and_removes_the_key)
     }
     CHECK(wait_until([&] { return SendMessageA(m.sent(), CB_GETCOUNT, 0, 0) == 0; }, 3000));
     CHECK_EQ_INT(sent_values("HENRY").size(), 1);
-    CHECK_EQ_INT(app_exit(m.app), 0);
 }
 
 E2E_TEST(history, long_and_backslash_lines_are_never_cut_or_nested)
 {
-    reg_reset();
     Messenger m;
-    if (!CHECK(m.start()))
-        return;
+    REQUIRE(m.start());
     // Three names of 100 characters: a line of 302, longer than a key name may be.
     std::string line = std::string(100, 'L') + " " + std::string(100, 'M') + " " + std::string(100, 'N');
     CHECK(m.send(line, "to the long line", 3));
@@ -520,22 +479,18 @@ E2E_TEST(history, long_and_backslash_lines_are_never_cut_or_nested)
 
     // The next run lists it and brings its last message back.
     Messenger again;
-    if (!CHECK(again.start()))
-        return;
+    REQUIRE(again.start());
     int index = index_of(again.recipient(), "OSCAR\\PAUL");
     if (CHECK(index >= 0)) {
         again.choose(index);
         CHECK_EQ_STR(text_of(again.message()), "to the backslash line");
     }
-    CHECK_EQ_INT(app_exit(again.app), 0);
 }
 
 E2E_TEST(history, a_slow_send_stores_its_own_line_and_text)
 {
-    reg_reset();
     Messenger m;
-    if (!CHECK(m.start("calls", "TOLVIK_NETAPI_SLOW_MS=3000")))
-        return;
+    REQUIRE(m.start("calls", "TOLVIK_NETAPI_SLOW_MS=3000"));
     CHECK(m.compose("SLOW BOB", "first words"));
     m.press_send();
     // BOB's worker ends first and enables Send while SLOW's still sends; a second command
@@ -551,27 +506,24 @@ E2E_TEST(history, a_slow_send_stores_its_own_line_and_text)
     for (const auto &v : sent_values("SLOW BOB"))
         CHECK_EQ_STR(v.second, "first words");
     CHECK_MSG(SendMessageA(m.sent(), CB_GETCOUNT, 0, 0) == 0, "the box of E5 lists nothing sent to another line");
-    TerminateProcess(m.app.pi.hProcess, 0); // an Exit would store the boxes as they stand
+    app_kill(m.app); // an Exit would store the boxes as they stand
 }
 
 E2E_TEST(history, clearing_while_a_save_walks_the_texts)
 {
-    reg_reset();
     prefill(nullptr, "Last User", "EVE");
     prefill("History\\EVE", "00:00:00 01.01.2020", "listed");
     // Many values the save has to walk past (names too long to list), so that it is still
     // walking when the key goes.
     HKEY key;
-    if (!CHECK(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Morvane\\Tolvik\\History\\EVE", 0, nullptr, 0,
-                               KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS))
-        return;
+    REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Morvane\\Tolvik\\History\\EVE", 0, nullptr, 0,
+                            KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS);
     for (int i = 0; i < 20000; ++i)
         RegSetValueExA(key, (std::string(300, 'N') + std::to_string(i)).c_str(), 0, REG_SZ,
                        reinterpret_cast<const BYTE *>(""), 1);
     RegCloseKey(key);
     Messenger m;
-    if (!CHECK(m.start()))
-        return;
+    REQUIRE(m.start());
     CHECK(combo_entries(m.sent()) == std::vector<std::string>{"listed"});
     CHECK(m.compose("EVE", "new words"));
     m.press_send();
@@ -584,12 +536,10 @@ E2E_TEST(history, clearing_while_a_save_walks_the_texts)
     CHECK_MSG(m.wait_finished(1), "the send ends");
     CHECK(sent_values("EVE").size() <= 1);
     CHECK(m.send("EVE", "after the clear"));
-    CHECK_EQ_INT(app_exit(m.app), 0);
 }
 
 E2E_TEST(history, two_texts_in_one_second_both_stay)
 {
-    reg_reset();
     // Texts already stored under this second and the next ones, as quick sends leave them.
     SYSTEMTIME now;
     GetLocalTime(&now);
@@ -608,8 +558,7 @@ E2E_TEST(history, two_texts_in_one_second_both_stay)
         prefill("History\\FAY", taken.back().first.c_str(), taken.back().second);
     }
     Messenger m;
-    if (!CHECK(m.start()))
-        return;
+    REQUIRE(m.start());
     CHECK(m.send("FAY", "the newest text"));
     auto values = sent_values("FAY");
     for (const auto &t : taken)
@@ -617,5 +566,5 @@ E2E_TEST(history, two_texts_in_one_second_both_stay)
     CHECK_EQ_INT(values.size(), taken.size() + 1);
     auto newest = std::find_if(values.begin(), values.end(), [](const auto &v) { return v.second == "the newest text"; });
     CHECK(newest != values.end() && stamp_of_now(newest->first));
-    TerminateProcess(m.app.pi.hProcess, 0);
+    app_kill(m.app);
 }

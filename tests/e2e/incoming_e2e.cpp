@@ -54,8 +54,7 @@ E2E_TEST(incoming, store_round_trip_names_types_and_order)
 {
     Receiver r;
     App p1, p2, p3, again;
-    if (!CHECK(r.start()))
-        return;
+    REQUIRE(r.start());
     HWND list = r.list;
     const char *senders[] = {"ALICE", "BOB", "CAROL"};
     App *popups[] = {&p1, &p2, &p3};
@@ -74,8 +73,7 @@ E2E_TEST(incoming, store_round_trip_names_types_and_order)
     }
     CHECK_EQ_INT(app_exit(r.app), 0);
     // The next start loads the same list, unselected.
-    if (!CHECK(app_start_main(again)))
-        return;
+    REQUIRE(app_start_main(again));
     list = GetDlgItem(again.main, IDC_INCOMING);
     CHECK(wait_count(list, 3, 5000));
     for (int i = 0; i < 3; ++i) {
@@ -86,13 +84,13 @@ E2E_TEST(incoming, store_round_trip_names_types_and_order)
     }
     CHECK_EQ_INT(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 0);
     CHECK(enabled(again.main, IDC_DELETEALL));
-    CHECK_EQ_INT(app_exit(again), 0);
 }
 
 // Deleting the selected items, by the button or with the Delete key on the list: the rest
 // stays in order, renumbered in the store from 000000000 with their zeros, and the item that
 // followed the first deleted one (or the new last) is selected alone.
 struct DeleteRow {
+    const char *name;
     std::vector<const char *> senders;
     std::vector<int> selected;
     bool byKey;
@@ -100,12 +98,18 @@ struct DeleteRow {
     int selectedAfter;
 };
 
+static const DeleteRow kDeletes[] = {
+    {"delete_middle_item_renumbers_the_store", {"ALICE", "BOB", "CAROL"}, {1}, false, {0, 2}, 1},
+    {"delete_last_two_of_five_selects_the_new_last", {"A0", "A1", "A2", "A3", "A4"}, {3, 4}, false, {0, 1, 2}, 2},
+    {"delete_key_on_items_1_and_3_of_five_selects_the_item_now_at_1", {"A0", "A1", "A2", "A3", "A4"}, {1, 3}, true,
+     {0, 2, 4}, 1},
+};
+
 static void delete_items(const DeleteRow &row)
 {
     Receiver r;
     std::vector<std::string> texts = messages_from(row.senders);
-    if (!CHECK(start_with_store(r, texts)))
-        return;
+    REQUIRE(start_with_store(r, texts));
     if (row.byKey) {
         // The user's way: the window shown, the list focused, the Delete key.
         CHECK(show_main(r.app.main));
@@ -134,29 +138,14 @@ static void delete_items(const DeleteRow &row)
     for (size_t i = 0; i < values.size(); ++i)
         CHECK_MSG(values[i].name == e2e_format("%09u", static_cast<unsigned>(i)) && values[i].sz_with_zero,
                   "value %s is REG_SZ with its zero, numbered in turn", values[i].name.c_str());
-    CHECK_EQ_INT(app_exit(r.app), 0);
 }
 
-E2E_TEST(incoming, delete_middle_item_renumbers_the_store)
-{
-    delete_items({{"ALICE", "BOB", "CAROL"}, {1}, false, {0, 2}, 1});
-}
-
-E2E_TEST(incoming, delete_last_two_of_five_selects_the_new_last)
-{
-    delete_items({{"A0", "A1", "A2", "A3", "A4"}, {3, 4}, false, {0, 1, 2}, 2});
-}
-
-E2E_TEST(incoming, delete_key_on_items_1_and_3_of_five_selects_the_item_now_at_1)
-{
-    delete_items({{"A0", "A1", "A2", "A3", "A4"}, {1, 3}, true, {0, 2, 4}, 1});
-}
+E2E_TABLE(incoming, kDeletes, delete_items);
 
 E2E_TEST(incoming, delete_all_empties_disables_and_removes_the_key)
 {
     Receiver r;
-    if (!CHECK(start_with_store(r, five())))
-        return;
+    REQUIRE(start_with_store(r, five()));
     HWND list = r.list;
     App &app = r.app;
     select_items(list, {0, 2});
@@ -179,8 +168,7 @@ E2E_TEST(incoming, identical_stored_texts_each_load)
     std::string shouted = messenger_text("ALICE", "ME", kTime, "FROM ALICE"); // equal ignoring case
     std::vector<std::string> stored = {a[0], a[0], shouted, b[0], a[0]};
     Receiver r({}, stored);
-    if (!CHECK(r.start()))
-        return;
+    REQUIRE(r.start());
     HWND list = r.list;
     CHECK(wait_count(list, 5, 5000));
     CHECK_EQ_STR(lv_text(list, 1, 3), "from ALICE");
@@ -204,8 +192,7 @@ E2E_TEST(incoming, hostile_stored_values_are_skipped_and_the_rest_loads)
     CHECK(reg_set_raw("Messages", "000000004", REG_SZ, huge.c_str(), static_cast<DWORD>(huge.size() + 1)));
     CHECK(reg_set_dword("Messages", "000000005", 7));
     CHECK(reg_set_raw("Messages", "000000006", REG_SZ, t[3].c_str(), static_cast<DWORD>(t[3].size() + 1)));
-    if (!CHECK(r.start()))
-        return;
+    REQUIRE(r.start());
     HWND list = r.list;
     CHECK(wait_count(list, 3, 5000));
     std::vector<std::string> senders;
@@ -227,8 +214,7 @@ E2E_TEST(incoming, hostile_stored_values_are_skipped_and_the_rest_loads)
 E2E_TEST(incoming, reply_answers_the_selection_mark_only)
 {
     Receiver r;
-    if (!CHECK(start_with_store(r, messages_from({"ALICE", "BOB", "CAROL"}))))
-        return;
+    REQUIRE(start_with_store(r, messages_from({"ALICE", "BOB", "CAROL"})));
     HWND list = r.list;
     App &app = r.app;
     // No selection mark: Reply does nothing.
@@ -246,15 +232,13 @@ E2E_TEST(incoming, reply_answers_the_selection_mark_only)
     CHECK_EQ_INT(SendDlgItemMessageA(app.main, IDC_RECEIVER, BM_GETCHECK, 0, 0), BST_UNCHECKED);
     CHECK_EQ_STR(item_text(app.main, IDC_MODE_FRAME), "Sender");
     CHECK_MSG(focus_of(app.main) == GetDlgItem(app.main, IDC_MESSAGE), "the message edit has the focus");
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 static void check_context_menu(HWND main, const char *how)
 {
     std::vector<MenuItem> items = wait_tracked_menu(main);
     const char *want[] = {"R&eply", "&View Message", "&Delete Message"};
-    if (!CHECK_MSG(items.size() == 3, "%s opens the context menu: %d items", how, static_cast<int>(items.size())))
-        return;
+    REQUIRE_MSG(items.size() == 3, "%s opens the context menu: %d items", how, static_cast<int>(items.size()));
     for (int i = 0; i < 3; ++i)
         CHECK_MSG(items[i].text == want[i] && !(items[i].state & MF_GRAYED), "%s: %s enabled", how, want[i]);
     CHECK(close_tracked_menu(main));
@@ -263,8 +247,8 @@ static void check_context_menu(HWND main, const char *how)
 E2E_TEST(incoming, double_click_right_click_and_apps_key_on_the_list)
 {
     Receiver r;
-    if (!CHECK(start_with_store(r, messages_from({"ALICE", "BOB"}))) || !CHECK(show_main(r.app.main)))
-        return;
+    REQUIRE(start_with_store(r, messages_from({"ALICE", "BOB"})));
+    REQUIRE(show_main(r.app.main));
     HWND list = r.list;
     App &app = r.app;
     // A point on the first row, just below the column headers. The window appeared under the
@@ -285,7 +269,6 @@ E2E_TEST(incoming, double_click_right_click_and_apps_key_on_the_list)
     CHECK(wait_focus_in(list));
     tap(VK_APPS);
     check_context_menu(app.main, "the Apps key");
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 E2E_TEST(incoming, keep_incoming_off_keeps_the_list_until_exit)
@@ -293,14 +276,12 @@ E2E_TEST(incoming, keep_incoming_off_keeps_the_list_until_exit)
     Receiver r;
     App popup, again;
     std::vector<std::string> texts = messages_from({"ALICE", "BOB"});
-    if (!CHECK(start_with_store(r, texts)))
-        return;
+    REQUIRE(start_with_store(r, texts));
     HWND list = r.list;
     App &app = r.app;
     // The user turns "Keep incoming messages history" off.
     HWND config = open_dialog(app, IDM_CONFIGURE, "Tolvik Configuration");
-    if (!CHECK(config != nullptr))
-        return;
+    REQUIRE(config != nullptr);
     SendDlgItemMessageA(config, IDC_CFG_KEEP, BM_SETCHECK, BST_UNCHECKED, 0);
     CHECK(close_dialog(config, IDOK));
     CHECK_EQ_INT(lv_count(list), 2);
@@ -315,9 +296,7 @@ E2E_TEST(incoming, keep_incoming_off_keeps_the_list_until_exit)
     CHECK_MSG(!reg_key_exists("Messages"), "the key is removed at exit");
     // The next start shows an empty list, whatever KeepIncoming says by then.
     reg_set_dword(nullptr, "KeepIncoming", 1);
-    if (!CHECK(app_start_main(again)))
-        return;
+    REQUIRE(app_start_main(again));
     CHECK_EQ_INT(lv_count(GetDlgItem(again.main, IDC_INCOMING)), 0);
     CHECK(!enabled(again.main, IDC_DELETEALL));
-    CHECK_EQ_INT(app_exit(again), 0);
 }

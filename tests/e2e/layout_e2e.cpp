@@ -148,17 +148,26 @@ std::vector<Tool> tools(HWND main)
 }
 
 // Resizes by each step in turn from the start size, then back to it.
-void resize_steps(std::initializer_list<POINT> steps)
+struct Resize {
+    const char *name;
+    std::vector<POINT> steps;
+};
+
+const Resize kResizes[] = {
+    {"wider_and_taller_move_and_size_the_controls", {{100, 0}, {100, 100}, {0, 100}}},
+    // One pixel wider, then one more: one of the two widths is odd whatever the start width.
+    {"odd_client_width_drops_the_half", {{1, 0}, {1, 1}}},
+};
+
+void resize_steps(const Resize &row)
 {
-    reg_reset();
     App app;
-    if (!CHECK(start_in_tray(app)) || !CHECK(show_main(app.main)))
-        return;
+    REQUIRE(start_in_tray(app));
+    REQUIRE(show_main(app.main));
     HWND w = app.main;
     Snapshot start = snapshot(w);
-    for (POINT d : steps) {
-        if (!CHECK(resize_by(w, d.x, d.y)))
-            return;
+    for (POINT d : row.steps) {
+        REQUIRE(resize_by(w, d.x, d.y));
         SIZE now = client_size(w);
         std::string when = e2e_format("%ld wider and %ld taller", now.cx - start.client.cx, now.cy - start.client.cy);
         check_resized(start, snapshot(w), when.c_str());
@@ -170,28 +179,16 @@ void resize_steps(std::initializer_list<POINT> steps)
     for (int id : kAllControls)
         CHECK_MSG(same_rect(back.rects[id], start.rects[id]), "control %d back at %s, got %s", id,
                   rect_text(start.rects[id]).c_str(), rect_text(back.rects[id]).c_str());
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 } // namespace
 
-E2E_TEST(layout, wider_and_taller_move_and_size_the_controls)
-{
-    resize_steps({{100, 0}, {100, 100}, {0, 100}});
-}
-
-E2E_TEST(layout, odd_client_width_drops_the_half)
-{
-    // One pixel wider, then one more: one of the two widths is odd whatever the start width.
-    resize_steps({{1, 0}, {1, 1}});
-}
+E2E_TABLE(layout, kResizes, resize_steps);
 
 E2E_TEST(layout, collapsed_start_leaves_empty_controls_not_huge_ones)
 {
-    reg_reset();
     App app;
-    if (!CHECK(start_in_tray(app)))
-        return;
+    REQUIRE(start_in_tray(app));
     HWND w = app.main;
     Snapshot s = snapshot(w);
     CHECK_MSG(s.client.cx == 0 && s.client.cy == 0, "collapsed client area %ldx%ld", s.client.cx, s.client.cy);
@@ -204,16 +201,14 @@ E2E_TEST(layout, collapsed_start_leaves_empty_controls_not_huge_ones)
     SIZE shown = client_size(w);
     CHECK_MSG(shown.cx > 300 && shown.cy > 300, "full size: %ldx%ld", shown.cx, shown.cy);
     check_inside_and_apart(w, "after the first showing");
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 E2E_TEST(layout, never_smaller_than_the_start_rectangle)
 {
-    reg_reset();
     MainTemplate tmpl = main_template();
     App app;
-    if (!CHECK(tmpl.ok) || !CHECK(start_in_tray(app)))
-        return;
+    REQUIRE(tmpl.ok);
+    REQUIRE(start_in_tray(app));
     HWND w = app.main;
     const long startW = width(tmpl.window), startH = height(tmpl.window);
 
@@ -242,16 +237,14 @@ E2E_TEST(layout, never_smaller_than_the_start_rectangle)
         CHECK_MSG(width(now) == r.wantCx && height(now) == r.wantCy, "%ldx%ld asked: %dx%d, want %ldx%ld", r.cx, r.cy,
                   width(now), height(now), r.wantCx, r.wantCy);
     }
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 E2E_TEST(layout, bitmap_buttons_are_overlapping_squares)
 {
-    reg_reset();
     MainTemplate tmpl = main_template();
     App app;
-    if (!CHECK(tmpl.ok) || !CHECK(start_in_tray(app)))
-        return;
+    REQUIRE(tmpl.ok);
+    REQUIRE(start_in_tray(app));
     HWND w = app.main;
     const long s = tmpl.bitmapButtonClient.cx; // the button's client width as the template makes it
     CHECK_MSG(s > 4, "template button width %ld", s);
@@ -261,7 +254,6 @@ E2E_TEST(layout, bitmap_buttons_are_overlapping_squares)
     CHECK_MSG(same_rect(one, RECT{12, top, 12 + s, top + s}), "1067 at %s", rect_text(one).c_str());
     CHECK_MSG(same_rect(two, RECT{s + 9, top, 2 * s + 9, top + s}), "1068 at %s", rect_text(two).c_str());
     CHECK_EQ_INT(one.right - two.left, 3); // they overlap by 3 pixels
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 // The screen's dots per inch for the programs started next.
@@ -295,10 +287,8 @@ E2E_TEST(layout, controls_apart_and_inside_the_window_at_96_and_144_dpi)
 
 E2E_TEST(layout, eleven_tools_as_registered)
 {
-    reg_reset();
     App app;
-    if (!CHECK(start_in_tray(app)))
-        return;
+    REQUIRE(start_in_tray(app));
     HWND w = app.main;
     const struct {
         int id;
@@ -345,5 +335,4 @@ E2E_TEST(layout, eleven_tools_as_registered)
         for (size_t i = 0; i < after.size(); ++i)
             CHECK_MSG(same_rect(after[i].rect, got[i].rect), "tool %d keeps %s, got %s", got[i].id,
                       rect_text(got[i].rect).c_str(), rect_text(after[i].rect).c_str());
-    CHECK_EQ_INT(app_exit(app), 0);
 }

@@ -136,7 +136,6 @@ int incoming_count(App &app)
 
 E2E_TEST(settings, first_run_uses_defaults_and_captures)
 {
-    reg_reset();
     App app;
     HWND dlg = start_configuring(app);
     if (CHECK_MSG(dlg != nullptr, "the configuration dialog opens")) {
@@ -153,13 +152,11 @@ E2E_TEST(settings, first_run_uses_defaults_and_captures)
 
 E2E_TEST(settings, save_and_load_round_trip)
 {
-    reg_reset();
     App app;
     // Every box the other way round, and a program path.
     const std::string path = "C:\\Program Files\\Notify\\notify.exe";
     HWND dlg = start_configuring(app);
-    if (!CHECK(dlg != nullptr))
-        return;
+    REQUIRE(dlg != nullptr);
     for (const Flag &f : kFlags) // "Enable Receiver " comes last, after the boxes it governs
         click(dlg, f.box);
     for (const Flag &f : kFlags)
@@ -198,7 +195,6 @@ E2E_TEST(settings, save_and_load_round_trip)
 
 E2E_TEST(settings, program_path_of_259_characters_without_zero)
 {
-    reg_reset();
     // 259 characters followed by a non-zero byte: the registry stores exactly 259 bytes.
     std::string path(259, 'p');
     path.replace(0, 3, "C:\\");
@@ -219,11 +215,9 @@ E2E_TEST(settings, program_path_of_259_characters_without_zero)
 
 E2E_TEST(settings, program_path_edit_stops_at_259_characters)
 {
-    reg_reset();
     App app;
     HWND dlg = start_configuring(app);
-    if (!CHECK(dlg != nullptr))
-        return;
+    REQUIRE(dlg != nullptr);
     HWND edit = GetDlgItem(dlg, IDC_CFG_PROGRAM);
     CHECK_EQ_INT(SendMessageA(edit, EM_GETLIMITTEXT, 0, 0), 259);
     // What the user types or pastes beyond the limit is not taken.
@@ -234,7 +228,6 @@ E2E_TEST(settings, program_path_edit_stops_at_259_characters)
     std::string text;
     CHECK(text_stored("ExternalProg", text));
     CHECK_EQ_STR(text, typed.substr(0, 259));
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 namespace {
@@ -282,10 +275,21 @@ void write_hostile(Hostile how)
 
 // All fifteen values stored in one hostile shape: the program starts with the defaults and
 // its exit saves the fields as they are, each text whole and in place.
-static void hostile_values_keep_defaults(Hostile how)
+struct HostileRow {
+    const char *name;
+    Hostile how;
+};
+
+static const HostileRow kHostile[] = {
+    {"hostile_values_of_the_wrong_type_keep_defaults", Hostile::WrongType},
+    {"hostile_values_one_byte_too_large_keep_defaults", Hostile::TooLarge},
+    {"hostile_values_far_too_large_keep_defaults", Hostile::TooLargeUnterminated},
+    {"hostile_values_of_zero_bytes_keep_defaults", Hostile::Empty},
+};
+
+static void hostile_values_keep_defaults(const HostileRow &row)
 {
-    reg_reset();
-    write_hostile(how);
+    write_hostile(row.how);
     App app;
     HWND dlg = start_configuring(app);
     if (CHECK(dlg != nullptr)) {
@@ -296,32 +300,13 @@ static void hostile_values_keep_defaults(Hostile how)
     check_saved_defaults();
 }
 
-E2E_TEST(settings, hostile_values_of_the_wrong_type_keep_defaults)
-{
-    hostile_values_keep_defaults(Hostile::WrongType);
-}
-
-E2E_TEST(settings, hostile_values_one_byte_too_large_keep_defaults)
-{
-    hostile_values_keep_defaults(Hostile::TooLarge);
-}
-
-E2E_TEST(settings, hostile_values_far_too_large_keep_defaults)
-{
-    hostile_values_keep_defaults(Hostile::TooLargeUnterminated);
-}
-
-E2E_TEST(settings, hostile_values_of_zero_bytes_keep_defaults)
-{
-    hostile_values_keep_defaults(Hostile::Empty);
-}
+E2E_TABLE(settings, kHostile, hostile_values_keep_defaults);
 
 E2E_TEST(settings, leaving_recipient_or_message_writes_whole_key)
 {
-    reg_reset();
     App app;
-    if (!CHECK(start_in_tray(app)) || !CHECK(show_main(app.main)))
-        return;
+    REQUIRE(start_in_tray(app));
+    REQUIRE(show_main(app.main));
     HWND recipient = GetDlgItem(app.main, IDC_RECIPIENT), message = GetDlgItem(app.main, IDC_MESSAGE);
     // The focus is in the recipient box from the start, so the focus alone does not tell that
     // the move was made: the move itself saves (the box's edit gives the focus to the box and
@@ -342,26 +327,33 @@ E2E_TEST(settings, leaving_recipient_or_message_writes_whole_key)
         CHECK(wait_focus_in(m.to) && sync(app.main)); // every save the move makes is done
         check_saved_defaults();
     }
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 // With the receiver off its boxes are disabled whatever their own states (all `state`).
-static void monitor_off_disables_receive_boxes(DWORD state)
+struct MonitorOff {
+    const char *name;
+    DWORD state;
+};
+
+static const MonitorOff kMonitorOff[] = {
+    {"monitor_off_disables_receive_boxes", 1},
+    {"monitor_off_disables_receive_boxes_also_unchecked", 0},
+};
+
+static void monitor_off_disables_receive_boxes(const MonitorOff &row)
 {
-    reg_reset();
     for (const Flag &f : kFlags)
-        reg_set_dword(nullptr, f.name, f.box == IDC_CFG_MONITOR ? 0 : state);
+        reg_set_dword(nullptr, f.name, f.box == IDC_CFG_MONITOR ? 0 : row.state);
     App app;
     HWND dlg = start_configuring(app);
-    if (!CHECK(dlg != nullptr))
-        return;
+    REQUIRE(dlg != nullptr);
     CHECK(!is_checked(dlg, IDC_CFG_MONITOR));
     for (const Flag &f : kFlags)
         if (f.box != IDC_CFG_MONITOR)
-            CHECK_MSG(is_checked(dlg, f.box) == (state != 0), "box %d shows its stored state", f.box);
+            CHECK_MSG(is_checked(dlg, f.box) == (row.state != 0), "box %d shows its stored state", f.box);
     for (int id : kReceiveControls)
         CHECK_MSG(!enabled(dlg, id), "control %d disabled with the receiver off (states %lu)", id,
-                  (unsigned long)state);
+                  (unsigned long)row.state);
     for (int id : kMiscBoxes)
         CHECK_MSG(enabled(dlg, id), "box %d never disabled", id);
     CHECK(enabled(dlg, IDC_CFG_MONITOR));
@@ -386,33 +378,21 @@ static void monitor_off_disables_receive_boxes(DWORD state)
         CHECK_MSG(!enabled(dlg, id), "control %d disabled again", id);
     CHECK(is_checked(dlg, IDC_CFG_RUNPROG));
     CHECK(close_dialog(dlg, IDCANCEL));
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
-E2E_TEST(settings, monitor_off_disables_receive_boxes)
-{
-    monitor_off_disables_receive_boxes(1);
-}
-
-E2E_TEST(settings, monitor_off_disables_receive_boxes_also_unchecked)
-{
-    monitor_off_disables_receive_boxes(0);
-}
+E2E_TABLE(settings, kMonitorOff, monitor_off_disables_receive_boxes);
 
 E2E_TEST(settings, cancel_changes_nothing)
 {
-    reg_reset();
     App first;
-    if (!CHECK(app_start_main(first)))
-        return;
+    REQUIRE(app_start_main(first));
     CHECK_EQ_INT(app_exit(first), 0);
     Snapshot before = snapshot();
     CHECK_EQ_INT(before.size(), 16u); // the fifteen settings and Interface
 
     App app;
     HWND dlg = start_configuring(app);
-    if (!CHECK(dlg != nullptr))
-        return;
+    REQUIRE(dlg != nullptr);
     for (const Flag &f : kFlags)
         click(dlg, f.box);
     click(dlg, IDC_CFG_MONITOR);
@@ -433,11 +413,9 @@ E2E_TEST(settings, cancel_changes_nothing)
 
 E2E_TEST(settings, ok_stops_and_restarts_capture)
 {
-    reg_reset();
     App app;
     HWND dlg = start_configuring(app);
-    if (!CHECK(dlg != nullptr))
-        return;
+    REQUIRE(dlg != nullptr);
     click(dlg, IDC_CFG_MONITOR);
     CHECK(close_dialog(dlg, IDOK));
     DWORD monitor = 99;
@@ -451,8 +429,7 @@ E2E_TEST(settings, ok_stops_and_restarts_capture)
     CHECK_EQ_INT(incoming_count(app), 0);
 
     dlg = open_config(app);
-    if (!CHECK(dlg != nullptr))
-        return;
+    REQUIRE(dlg != nullptr);
     CHECK(!is_checked(dlg, IDC_CFG_MONITOR));
     click(dlg, IDC_CFG_MONITOR);
     CHECK(close_dialog(dlg, IDOK));
@@ -460,5 +437,4 @@ E2E_TEST(settings, ok_stops_and_restarts_capture)
     CHECK_EQ_INT(monitor, 1);
     CHECK_MSG(popup_closed(popup), "with the receiver on again the waiting popup is taken");
     CHECK(wait_until([&] { return incoming_count(app) == 1; }, 5000));
-    CHECK_EQ_INT(app_exit(app), 0);
 }

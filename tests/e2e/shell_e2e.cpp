@@ -69,18 +69,14 @@ void check_tray_menu(const std::vector<MenuItem> &items, bool grey, const char *
 
 E2E_TEST(shell, tray_double_click_first_showing_then_toggle)
 {
-    reg_reset();
     MainTemplate tmpl = main_template();
-    if (!CHECK_MSG(tmpl.ok, "template 129 could not be laid out in the driver"))
-        return;
+    REQUIRE_MSG(tmpl.ok, "template 129 could not be laid out in the driver");
     App app;
-    if (!CHECK(start_in_tray(app)))
-        return;
+    REQUIRE(start_in_tray(app));
     HWND w = app.main;
     CHECK_MSG(collapsed(w), "collapsed tool window (no taskbar button): %s", rect_text(window_rect(w)).c_str());
     TrayIcon icon;
-    if (!CHECK_MSG(tolvik_tray_icon(icon), "tray icon present"))
-        return;
+    REQUIRE_MSG(tolvik_tray_icon(icon), "tray icon present");
 
     double_click(icon);
     CHECK_MSG(wait_until([&] { return IsWindowVisible(w) && GetForegroundWindow() == w; }, 5000),
@@ -107,17 +103,14 @@ E2E_TEST(shell, tray_double_click_first_showing_then_toggle)
     CHECK_MSG(same_rect(window_rect(w), moved), "shown where it was left %s, got %s", rect_text(moved).c_str(),
               rect_text(window_rect(w)).c_str());
     CHECK(in_full_frame(w));
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 // --- hiding instead of minimising or closing ---
 
 E2E_TEST(shell, esc_altf4_close_minimize_hide_a_visible_window)
 {
-    reg_reset();
     App app;
-    if (!CHECK(start_in_tray(app)))
-        return;
+    REQUIRE(start_in_tray(app));
     HWND w = app.main;
     const struct {
         const char *what;
@@ -147,15 +140,12 @@ E2E_TEST(shell, esc_altf4_close_minimize_hide_a_visible_window)
         CHECK_MSG(in_full_frame(w), "%s: keeps its frame", way.what);
         CHECK_MSG(same_rect(window_rect(w), before), "%s: keeps its place", way.what);
     }
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 E2E_TEST(shell, hide_commands_on_a_hidden_window_change_nothing)
 {
-    reg_reset();
     App app;
-    if (!CHECK(start_in_tray(app)))
-        return;
+    REQUIRE(start_in_tray(app));
     HWND w = app.main;
     auto send_all = [&] {
         PostMessageA(w, WM_COMMAND, IDCANCEL, 0); // what Esc becomes
@@ -181,21 +171,17 @@ E2E_TEST(shell, hide_commands_on_a_hidden_window_change_nothing)
     CHECK(same_rect(window_rect(w), place));
     CHECK(in_full_frame(w));
     CHECK_MSG(show_main(w), "the window still comes back");
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 // --- the tray menu ---
 
 E2E_TEST(shell, tray_menu_grey_while_a_dialog_is_open)
 {
-    reg_reset();
     App app;
-    if (!CHECK(start_in_tray(app)))
-        return;
+    REQUIRE(start_in_tray(app));
     HWND w = app.main;
     TrayIcon icon;
-    if (!CHECK(tolvik_tray_icon(icon)))
-        return;
+    REQUIRE(tolvik_tray_icon(icon));
     check_tray_menu(open_tray_menu(w, icon), false, "no dialog open");
     CHECK(close_tracked_menu(w));
 
@@ -216,18 +202,15 @@ E2E_TEST(shell, tray_menu_grey_while_a_dialog_is_open)
         check_tray_menu(open_tray_menu(w, icon), false, "after the dialog closed");
         CHECK(close_tracked_menu(w));
     }
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 E2E_TEST(shell, inner_viewer_closing_leaves_the_outer_dialog_state_alone)
 {
-    reg_reset();
     const char *time = "1/2/2003 9:15 AM";
     store_prefill({messenger_text("ALICE", "ME", time, "one"), messenger_text("BOB", "ME", time, "two"),
                    messenger_text("CAROL", "ME", time, "three")});
     App app;
-    if (!CHECK(start_in_tray(app)))
-        return;
+    REQUIRE(start_in_tray(app));
     HWND w = app.main, list = GetDlgItem(w, IDC_INCOMING);
     DWORD pid = app.pi.dwProcessId;
     TrayIcon icon;
@@ -238,8 +221,7 @@ E2E_TEST(shell, inner_viewer_closing_leaves_the_outer_dialog_state_alone)
     lv_select(list, 1);
     post_command(w, IDM_MSG_VIEW); // run by the outer viewer's loop: a viewer over a viewer
     HWND inner = wait_dialog(pid, "Message 2 of 3", 5000, outer);
-    if (!CHECK(outer && inner))
-        return;
+    REQUIRE(outer && inner);
     PostMessageA(inner, WM_COMMAND, IDOK, 0);
     CHECK(wait_gone(inner));
     check_tray_menu(open_tray_menu(w, icon), true, "the outer viewer still open");
@@ -254,18 +236,16 @@ E2E_TEST(shell, inner_viewer_closing_leaves_the_outer_dialog_state_alone)
     chord({VK_CONTROL}, VK_RETURN);
     CHECK_MSG(wait_gone(outer), "Ctrl+Enter replies from the outer viewer");
     CHECK_MSG(wait_until([&] { return item_text(w, IDC_RECIPIENT) == "BOB"; }, 3000), "to the message it shows");
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 // --- the activate-instance message ---
 
 E2E_TEST(shell, activate_message_first_showing_show_and_restore)
 {
-    reg_reset();
     MainTemplate tmpl = main_template();
     App app;
-    if (!CHECK(start_in_tray(app)) || !CHECK(tmpl.ok))
-        return;
+    REQUIRE(start_in_tray(app));
+    REQUIRE(tmpl.ok);
     HWND w = app.main;
 
     // Never shown: the first showing, full frame at the start rectangle.
@@ -296,17 +276,15 @@ E2E_TEST(shell, activate_message_first_showing_show_and_restore)
               "visible: restored and in front");
     CHECK_MSG(wait_until([&] { return same_rect(window_rect(w), moved); }, 3000), "restored in place: %s",
               rect_text(window_rect(w)).c_str());
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 // --- Sender and Receiver modes ---
 
 E2E_TEST(shell, mode_switches_show_enable_caption_status_focus)
 {
-    reg_reset(); // a first run: no mode command at start
+    // A first run: no mode command at start.
     App app;
-    if (!CHECK(start_in_tray(app)))
-        return;
+    REQUIRE(start_in_tray(app));
     HWND w = app.main;
     CHECK_EQ_STR(item_text(w, IDC_MODE_FRAME), "Send Message");
     CHECK(!receiver_mode_shown(w) && is_checked(w, IDC_SENDER));
@@ -357,17 +335,14 @@ E2E_TEST(shell, mode_switches_show_enable_caption_status_focus)
     SetWindowTextA(GetDlgItem(w, IDC_STATUS), "something else");
     send_command(w, IDC_RECEIVER);
     check_receiver("Receiver again");
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 E2E_TEST(shell, receiver_buttons_follow_the_selection)
 {
-    reg_reset();
     CHECK(store_prefill({messenger_text("ALICE", "BOB", "12/6/2001 2:45 PM", "Lunch?"),
                          messenger_text("CAROL", "BOB", "12/6/2001 3:10 PM", "Meeting at four")}));
     App app;
-    if (!CHECK(start_in_tray(app)))
-        return;
+    REQUIRE(start_in_tray(app));
     HWND w = app.main, list = GetDlgItem(w, IDC_INCOMING);
     CHECK_EQ_INT(lv_count(list), 2);
     CHECK_EQ_STR(item_text(w, IDC_MODE_FRAME), "Sender"); // the settings key exists: mode restored
@@ -386,7 +361,6 @@ E2E_TEST(shell, receiver_buttons_follow_the_selection)
     CHECK(wait_until([&] { return !enabled(w, IDC_REPLY) && !enabled(w, IDC_VIEW) && !enabled(w, IDC_DELETE); },
                      3000));
     CHECK(enabled(w, IDC_DELETEALL));
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 // --- the sent-messages box and the recipient box ---
@@ -403,11 +377,9 @@ static void fill_history()
 
 E2E_TEST(shell, choosing_a_sent_message_replaces_the_text)
 {
-    reg_reset();
     fill_history();
     App app;
-    if (!CHECK(start_in_tray(app)))
-        return;
+    REQUIRE(start_in_tray(app));
     HWND w = app.main, box = GetDlgItem(w, IDC_SENTMESSAGES), edit = GetDlgItem(w, IDC_MESSAGE);
     CHECK_EQ_STR(item_text(w, IDC_RECIPIENT), "ALICE");
     CHECK_EQ_STR(text_of(edit), "last words to alice");
@@ -435,18 +407,26 @@ E2E_TEST(shell, choosing_a_sent_message_replaces_the_text)
     send_command(w, IDC_SENTMESSAGES, CBN_SELCHANGE, box);
     CHECK_EQ_STR(text_of(edit), "");
     CHECK_MSG(!enabled(w, IDC_SEND), "an empty choice disables Send");
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 // Types a recipient name with LoadMsgOnUserEdit on or off.
-static void type_a_recipient(DWORD loadOnEdit)
+struct TypedRecipient {
+    const char *name;
+    DWORD loadOnEdit;
+};
+
+static const TypedRecipient kTypedRecipients[] = {
+    {"typing_a_recipient_loads_only_with_load_on_edit", 1},
+    {"typing_a_recipient_without_load_on_edit_keeps_the_text", 0},
+};
+
+static void type_a_recipient(const TypedRecipient &row)
 {
-    reg_reset();
     fill_history();
-    reg_set_dword(nullptr, "LoadMsgOnUserEdit", loadOnEdit);
+    reg_set_dword(nullptr, "LoadMsgOnUserEdit", row.loadOnEdit);
     App app;
-    if (!CHECK(start_in_tray(app)) || !CHECK(show_main(app.main)))
-        return;
+    REQUIRE(start_in_tray(app));
+    REQUIRE(show_main(app.main));
     HWND w = app.main, recipient = GetDlgItem(w, IDC_RECIPIENT), edit = GetDlgItem(w, IDC_MESSAGE),
          box = GetDlgItem(w, IDC_SENTMESSAGES);
     send_command(w, IDC_SENDER); // focus into the recipient box
@@ -461,7 +441,7 @@ static void type_a_recipient(DWORD loadOnEdit)
     CHECK_MSG(wait_until([&] { return text_of(recipient) == "BOB"; }, 5000), "typed into the box: \"%s\"",
               text_of(recipient).c_str());
     CHECK_MSG(enabled(w, IDC_SEND), "Send follows the typed text");
-    if (loadOnEdit) {
+    if (row.loadOnEdit) {
         CHECK_EQ_STR(text_of(edit), "last words to bob");
         CHECK(combo_entries(box) == std::vector<std::string>{"bob sent"});
         for (int i = 0; i < 3; ++i)
@@ -472,15 +452,6 @@ static void type_a_recipient(DWORD loadOnEdit)
         CHECK_EQ_STR(text_of(edit), "last words to alice");
         CHECK(combo_entries(box) == sentBefore);
     }
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
-E2E_TEST(shell, typing_a_recipient_loads_only_with_load_on_edit)
-{
-    type_a_recipient(1);
-}
-
-E2E_TEST(shell, typing_a_recipient_without_load_on_edit_keeps_the_text)
-{
-    type_a_recipient(0);
-}
+E2E_TABLE(shell, kTypedRecipients, type_a_recipient);

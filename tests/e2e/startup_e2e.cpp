@@ -21,7 +21,6 @@ static bool has_child(HWND box, int id)
 
 E2E_TEST(startup, no_network_box_and_clean_exit)
 {
-    reg_reset();
     CHECK(network_provider_enable(false));
     App app;
     CHECK(app_start(app));
@@ -41,10 +40,8 @@ E2E_TEST(startup, no_network_box_and_clean_exit)
 
 E2E_TEST(startup, collapses_hides_and_adds_tray_icon)
 {
-    reg_reset();
     App app;
-    if (!CHECK_MSG(start_in_tray(app), "started, collapsed without a taskbar button, hidden by the hide timer"))
-        return;
+    REQUIRE_MSG(start_in_tray(app), "started, collapsed without a taskbar button, hidden by the hide timer");
     HWND w = app.main;
     // A top-level window always keeps WS_CLIPSIBLINGS; every other style bit is cleared.
     CHECK_EQ_INT(GetWindowLongA(w, GWL_STYLE) & ~(WS_VISIBLE | WS_CLIPSIBLINGS), 0);
@@ -72,12 +69,22 @@ E2E_TEST(startup, collapses_hides_and_adds_tray_icon)
     CHECK_MSG(!tray_has("Tolvik"), "Exit removes the tray icon");
 }
 
-E2E_TEST(startup, second_instance_no_leaves_first_alone)
+// A second start asks whether to bring the first instance forward and ends with 0 either way:
+// No leaves the first one as it was, Yes brings its window forward in full frame.
+struct SecondStart {
+    const char *name;
+    int answer;
+};
+
+static const SecondStart kSecondStarts[] = {
+    {"second_instance_no_leaves_first_alone", IDNO},
+    {"second_instance_yes_activates_first", IDYES},
+};
+
+static void start_a_second_instance(const SecondStart &row)
 {
-    reg_reset();
     App first, second;
-    if (!CHECK(start_in_tray(first)))
-        return;
+    REQUIRE(start_in_tray(first));
     CHECK(app_start(second));
     HWND box = wait_dialog(second.pi.dwProcessId, "Tolvik", 10000);
     if (CHECK_MSG(box != nullptr, "second start asks")) {
@@ -85,42 +92,30 @@ E2E_TEST(startup, second_instance_no_leaves_first_alone)
         CHECK_MSG(GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST, "system-modal box is topmost");
         CHECK_MSG(has_child(box, IDYES) && has_child(box, IDNO) && !has_child(box, IDOK), "Yes and No");
         CHECK_MSG(find_main_window(second.pi.dwProcessId) == nullptr, "the second start opens no window");
-        PostMessageA(box, WM_COMMAND, IDNO, 0);
+        PostMessageA(box, WM_COMMAND, row.answer, 0);
     }
     CHECK_EQ_INT(app_wait_exit(second, 10000), 0);
-    CHECK(sync(first.main)); // after anything the second instance posted to it
-    CHECK_MSG(first.running(), "the first instance keeps running");
-    CHECK_MSG(!IsWindowVisible(first.main), "No sends nothing to the first instance");
-    CHECK_EQ_INT(GetWindowLongA(first.main, GWL_STYLE) & ~(WS_VISIBLE | WS_CLIPSIBLINGS), 0);
-    CHECK_EQ_INT(app_exit(first), 0);
-}
-
-E2E_TEST(startup, second_instance_yes_activates_first)
-{
-    reg_reset();
-    App first, second;
-    if (!CHECK(start_in_tray(first)))
+    if (row.answer == IDNO) {
+        CHECK(sync(first.main)); // after anything the second instance posted to it
+        CHECK_MSG(first.running(), "the first instance keeps running");
+        CHECK_MSG(!IsWindowVisible(first.main), "No sends nothing to the first instance");
+        CHECK_EQ_INT(GetWindowLongA(first.main, GWL_STYLE) & ~(WS_VISIBLE | WS_CLIPSIBLINGS), 0);
         return;
-    CHECK(app_start(second));
-    HWND box = wait_dialog(second.pi.dwProcessId, "Tolvik", 10000);
-    if (CHECK(box != nullptr))
-        PostMessageA(box, WM_COMMAND, IDYES, 0);
-    CHECK_EQ_INT(app_wait_exit(second, 10000), 0);
+    }
     CHECK_MSG(wait_until([&] { return IsWindowVisible(first.main) != FALSE; }, 3000),
               "message 1690 brings the first instance's window forward");
     CHECK_EQ_INT(GetWindowLongA(first.main, GWL_STYLE) & ~(WS_VISIBLE | WS_DISABLED), 0x04CE0844);
     CHECK_EQ_INT(GetWindowLongA(first.main, GWL_EXSTYLE) & (WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE | WS_EX_TOOLWINDOW),
                  WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE);
     CHECK(wait_until([&] { return GetForegroundWindow() == first.main; }, 2000));
-    CHECK_EQ_INT(app_exit(first), 0);
 }
+
+E2E_TABLE(startup, kSecondStarts, start_a_second_instance);
 
 E2E_TEST(startup, system_menu_entries)
 {
-    reg_reset();
     App app;
-    if (!CHECK(app_start_main(app)))
-        return;
+    REQUIRE(app_start_main(app));
     std::vector<std::string> items = probe_run(app.main, kProbeSystemMenu);
     std::vector<std::string> ids, texts;
     for (const std::string &line : items) {
@@ -147,15 +142,12 @@ E2E_TEST(startup, system_menu_entries)
         CHECK_EQ_STR(ids[ids.size() - 3], "668");
         CHECK_EQ_STR(ids[ids.size() - 5], "666");
     }
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 E2E_TEST(startup, list_columns)
 {
-    reg_reset();
     App app;
-    if (!CHECK(app_start_main(app)))
-        return;
+    REQUIRE(app_start_main(app));
     HWND incoming = GetDlgItem(app.main, 1023), log = GetDlgItem(app.main, 1022);
     const struct {
         const char *caption;
@@ -185,17 +177,14 @@ E2E_TEST(startup, list_columns)
     CHECK_MSG(GetWindowLongA(log, GWL_STYLE) & LVS_NOCOLUMNHEADER, "the send log has no header");
     DWORD ex = static_cast<DWORD>(SendMessageA(incoming, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
     CHECK_EQ_INT(ex & 0x430, 0x430);
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 E2E_TEST(startup, exit_from_either_menu_then_first_instance_again)
 {
-    reg_reset();
     // System menu command, then the tray menu's command; each ends the process with 0.
     for (int viaSystemMenu = 1; viaSystemMenu >= 0; --viaSystemMenu) {
         App app;
-        if (!CHECK(app_start_main(app)))
-            return;
+        REQUIRE(app_start_main(app));
         CHECK_MSG(wait_until([] { return tray_has("Tolvik"); }, 3000), "tray icon present");
         if (viaSystemMenu)
             PostMessageA(app.main, WM_SYSCOMMAND, 667, 0);
@@ -210,15 +199,13 @@ E2E_TEST(startup, exit_from_either_menu_then_first_instance_again)
     CHECK(app_start_main(again));
     // The question would come before the main window.
     CHECK_MSG(wait_dialog(again.pi.dwProcessId, "Tolvik", 0) == nullptr, "no question on a first instance");
-    CHECK_EQ_INT(app_exit(again), 0);
 }
 
 E2E_TEST(startup, window_brought_up_at_once_is_not_hidden_by_the_start_up_timer)
 {
     Receiver r; // a message filed later does not bring the window forward
     App &app = r.app, popup;
-    if (!CHECK(app_start_main(app)))
-        return;
+    REQUIRE(app_start_main(app));
     // The window has just collapsed; its one-shot hide timer has not fired yet.
     PostMessageA(app.main, WM_ACTIVATEINSTANCE, 0, 0);
     CHECK(wait_until([&] { return IsWindowVisible(app.main) && full_frame(app.main); }, 3000));
@@ -233,7 +220,6 @@ E2E_TEST(startup, window_brought_up_at_once_is_not_hidden_by_the_start_up_timer)
         },
         10000));
     CHECK_MSG(!hidden && IsWindowVisible(app.main), "a window shown in full frame stays up");
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 // A stand-in taskbar on a thread of its own, found before the real one, that refuses every
@@ -275,11 +261,10 @@ struct RefusingTaskbar {
 
 E2E_TEST(startup, tray_icon_added_again_after_a_failed_add_and_for_a_new_taskbar)
 {
-    reg_reset();
     App app;
     RefusingTaskbar refusing;
-    if (!CHECK(refusing.up()) || !CHECK(app_start_main(app)))
-        return;
+    REQUIRE(refusing.up());
+    REQUIRE(app_start_main(app));
     CHECK_MSG(!tray_has("Tolvik"), "the first add failed");
     refusing.remove();
     CHECK_MSG(wait_until([] { return tray_has("Tolvik"); }, 5000), "the add is tried again until it works");
@@ -291,7 +276,6 @@ E2E_TEST(startup, tray_icon_added_again_after_a_failed_add_and_for_a_new_taskbar
     CHECK(wait_until([] { return !tray_has("Tolvik"); }, 3000));
     PostMessageA(app.main, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     CHECK_MSG(wait_until([] { return tray_has("Tolvik"); }, 5000), "added again on TaskbarCreated");
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 // ---- the compiled dialog templates, read from the exe, against the resource table ----

@@ -31,8 +31,7 @@ E2E_TEST(view, single_message_caption_text_and_both_steps_disabled)
     Receiver r({}, {text});
     App &app = r.app;
     HWND dlg = open_view(r, 0, "Message 1 of 1");
-    if (!CHECK_MSG(dlg != nullptr, "the Message View opens"))
-        return;
+    REQUIRE_MSG(dlg != nullptr, "the Message View opens");
     CHECK_EQ_STR(item_text(dlg, IDC_VIEW_TEXT), text);
     CHECK(!enabled(dlg, IDC_VIEW_PREV));
     CHECK(!enabled(dlg, IDC_VIEW_NEXT));
@@ -42,17 +41,14 @@ E2E_TEST(view, single_message_caption_text_and_both_steps_disabled)
     PostMessageA(dlg, WM_COMMAND, IDOK, 0);
     CHECK(wait_gone(dlg));
     CHECK(!IsWindowVisible(app.main));
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 E2E_TEST(view, prev_next_states_caption_and_focus_at_the_ends)
 {
     std::vector<std::string> texts = three_messages();
     Receiver r({}, texts);
-    App &app = r.app;
     HWND dlg = open_view(r, 0, "Message 1 of 3");
-    if (!CHECK_MSG(dlg != nullptr, "the Message View opens on the first message"))
-        return;
+    REQUIRE_MSG(dlg != nullptr, "the Message View opens on the first message");
     HWND edit = GetDlgItem(dlg, IDC_VIEW_TEXT);
     CHECK(!enabled(dlg, IDC_VIEW_PREV));
     CHECK(enabled(dlg, IDC_VIEW_NEXT));
@@ -81,16 +77,14 @@ E2E_TEST(view, prev_next_states_caption_and_focus_at_the_ends)
     // Esc closes it.
     PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
     CHECK(wait_gone(dlg));
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 E2E_TEST(view, message_filed_while_viewing_the_last_shows_on_the_next_step)
 {
     Receiver r({}, three_messages());
-    App &app = r.app, popup;
+    App popup;
     HWND dlg = open_view(r, 2, "Message 3 of 3");
-    if (!CHECK_MSG(dlg != nullptr, "the Message View opens on the last message"))
-        return;
+    REQUIRE_MSG(dlg != nullptr, "the Message View opens on the last message");
     HWND list = r.list;
     CHECK(popup_start(popup, popup_args("DAVE", "ME", kTime, "four")));
     CHECK_MSG(wait_count(list, 4), "filed while the viewer is open");
@@ -106,7 +100,6 @@ E2E_TEST(view, message_filed_while_viewing_the_last_shows_on_the_next_step)
     CHECK_EQ_STR(item_text(dlg, IDC_VIEW_TEXT), messenger_text("DAVE", "ME", kTime, "four"));
     PostMessageA(dlg, WM_COMMAND, IDOK, 0);
     CHECK(wait_gone(dlg));
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 E2E_TEST(view, reply_after_next_answers_the_message_shown)
@@ -114,8 +107,7 @@ E2E_TEST(view, reply_after_next_answers_the_message_shown)
     Receiver r({}, three_messages());
     App &app = r.app;
     HWND dlg = open_view(r, 0, "Message 1 of 3");
-    if (!CHECK_MSG(dlg != nullptr, "the Message View opens"))
-        return;
+    REQUIRE_MSG(dlg != nullptr, "the Message View opens");
     press(dlg, IDC_VIEW_NEXT);
     CHECK(wait_until([&] { return text_of(dlg) == "Message 2 of 3"; }, 5000));
     press(dlg, IDC_VIEW_REPLY);
@@ -127,16 +119,13 @@ E2E_TEST(view, reply_after_next_answers_the_message_shown)
     CHECK_EQ_INT(SendDlgItemMessageA(app.main, IDC_RECEIVER, BM_GETCHECK, 0, 0), BST_UNCHECKED);
     CHECK_MSG(wait_until([&] { return IsWindowVisible(app.main) != FALSE; }, 5000), "the main window comes up");
     CHECK_MSG(wait_focus_in(GetDlgItem(app.main, IDC_MESSAGE)), "the message edit has the focus");
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 E2E_TEST(view, cannot_be_sized_below_its_opening_size_and_lays_out_when_enlarged)
 {
     Receiver r({}, three_messages());
     HWND dlg = open_view(r, 1, "Message 2 of 3");
-    App &app = r.app;
-    if (!CHECK_MSG(dlg != nullptr, "the Message View opens"))
-        return;
+    REQUIRE_MSG(dlg != nullptr, "the Message View opens");
     RECT start;
     GetWindowRect(dlg, &start);
     int w = start.right - start.left, h = start.bottom - start.top;
@@ -169,7 +158,6 @@ E2E_TEST(view, cannot_be_sized_below_its_opening_size_and_lays_out_when_enlarged
     }
     PostMessageA(dlg, WM_COMMAND, IDOK, 0);
     CHECK(wait_gone(dlg));
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 E2E_TEST(view, view_as_message_box_shows_the_full_text)
@@ -191,18 +179,15 @@ E2E_TEST(view, view_as_message_box_shows_the_full_text)
     post_command(app.main, IDC_VIEW);
     CHECK(sync(app.main));
     CHECK_MSG(wait_dialog(app.pi.dwProcessId, "Message", 0) == nullptr, "no box without a selection mark");
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 E2E_TEST(view, about_box_closes_on_ok_and_on_escape)
 {
     Receiver r;
     App &app = r.app;
-    if (!CHECK(r.start()))
-        return;
+    REQUIRE(r.start());
     HWND about = open_dialog(app, IDM_ABOUT, "About");
-    if (!CHECK_MSG(about != nullptr, "the About box opens"))
-        return;
+    REQUIRE_MSG(about != nullptr, "the About box opens");
     CHECK_EQ_STR(item_text(about, IDC_ABOUT_VERSION), "Tolvik v3.561");
     CHECK_MSG(!(GetWindowLongA(about, GWL_STYLE) & WS_THICKFRAME), "fixed frame");
     RECT client, ok;
@@ -214,11 +199,9 @@ E2E_TEST(view, about_box_closes_on_ok_and_on_escape)
     CHECK_MSG(wait_gone(about), "OK closes it");
 
     about = open_dialog(app, IDM_ABOUT, "About");
-    if (!CHECK_MSG(about != nullptr, "the About box opens again"))
-        return;
+    REQUIRE_MSG(about != nullptr, "the About box opens again");
     CHECK(make_foreground(about));
     tap(VK_ESCAPE);
     CHECK_MSG(wait_gone(about), "Esc closes it");
     CHECK_MSG(app.running() && IsWindow(app.main), "the program goes on");
-    CHECK_EQ_INT(app_exit(app), 0);
 }

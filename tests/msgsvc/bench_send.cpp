@@ -7,6 +7,8 @@
 // A helper thread closes the service's popups as they appear (as Tolvik's capture would), so the
 // service's cap on open popups is not what is measured; between the two runs the service's popups are
 // left to drain, since one source (here, all of them) may hold only a quarter of the popup room.
+#include "tests/clock.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -28,18 +30,6 @@ std::atomic<long> g_failures{0};
 std::set<HWND> g_closed;  // popups seen by the closer (its thread only until it has ended)
 std::atomic<bool> g_stop{false};
 std::atomic<double> g_popup_seen{0};  // when the closer last saw a popup (now_ms)
-
-double now_ms()
-{
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
-}
 
 bool send_one(int i)
 {

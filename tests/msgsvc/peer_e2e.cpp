@@ -112,12 +112,9 @@ bool inside(const RECT &inner, const RECT &outer)
 E2E_TEST(peer, send)
 {
     const std::string to = env("PEER_TO"), text = unescape(env("PEER_TEXT")), expect = env("PEER_EXPECT", "Done");
-    if (!CHECK_MSG(!to.empty(), "PEER_TO is not set"))
-        return;
-    reg_reset();
+    REQUIRE_MSG(!to.empty(), "PEER_TO is not set");
     App app;
-    if (!CHECK(app_start_main(app)))
-        return;
+    REQUIRE(app_start_main(app));
     HWND recipient = GetDlgItem(app.main, IDC_RECIPIENT);
     SetWindowTextA(recipient, to.c_str());
     send_command(app.main, IDC_RECIPIENT, CBN_SELCHANGE, recipient);
@@ -131,7 +128,6 @@ E2E_TEST(peer, send)
     CHECK_EQ_STR(lv_text(log, 0, 0), to + " - " + expect);
     CHECK_EQ_INT(lv_image(log, 0), expect == "Done" ? 0 : 1);
     CHECK_EQ_STR(item_text(app.main, IDC_STATUS), expect == "Done" ? "Last send successful." : expect);
-    CHECK_EQ_INT(app_exit(app), 0);
 }
 
 E2E_TEST(peer, receive)
@@ -141,10 +137,8 @@ E2E_TEST(peer, receive)
     const bool russian = env("PEER_RUSSIAN") == "1";
     if (russian)
         CHECK_EQ_INT(GetACP(), 1251);
-    reg_reset();
     App app;
-    if (!CHECK(app_start_main(app)))
-        return;
+    REQUIRE(app_start_main(app));
     HWND list = GetDlgItem(app.main, IDC_INCOMING);
     CHECK_MSG(wait_until([&] { return lv_count(list) >= static_cast<int>(expected.size()) && open_popups() == 0; },
                          waitMs),
@@ -157,7 +151,7 @@ E2E_TEST(peer, receive)
     std::vector<std::string> columns;  // "FROM|TO" of each filed message, as the list shows them
     for (int i = 0, n = lv_count(list); i < n; ++i)
         columns.push_back(lv_text(list, i, 1) + "|" + lv_text(list, i, 2));
-    CHECK_EQ_INT(app_exit(app), 0);
+    CHECK_EQ_INT(app_exit(app), 0); // the store read below is what Exit saved
     for (const Expected &e : expected) {
         auto at = std::find(columns.begin(), columns.end(), e.from + "|" + e.to);
         CHECK_MSG(at != columns.end(), "no list line with From %s and To %s", e.from.c_str(), e.to.c_str());
@@ -186,8 +180,7 @@ E2E_TEST(peer, receive)
 E2E_TEST(peer, poke)
 {
     HWND service = FindWindowExA(HWND_MESSAGE, nullptr, "TolvikMsgsvc", nullptr);
-    if (!CHECK_MSG(service != nullptr, "the message service's window is not there"))
-        return;
+    REQUIRE_MSG(service != nullptr, "the message service's window is not there");
     const LPARAM junk[] = {0, 1, 0x1234, -1, reinterpret_cast<LPARAM>(service)};
     for (UINT msg = WM_APP; msg < WM_APP + 16; ++msg)
         for (LPARAM l : junk)
@@ -201,8 +194,7 @@ E2E_TEST(peer, poke)
 E2E_TEST(peer, popup)
 {
     const DWORD waitMs = static_cast<DWORD>(std::atoi(env("PEER_WAIT", "20").c_str())) * 1000;
-    if (!CHECK_MSG(wait_until([] { return open_popups() == 1; }, waitMs), "%d popups open", open_popups()))
-        return;
+    REQUIRE_MSG(wait_until([] { return open_popups() == 1; }, waitMs), "%d popups open", open_popups());
     HWND popup = popups()[0];
     HWND ok = GetWindow(popup, GW_CHILD);
     RECT work, box, button;
