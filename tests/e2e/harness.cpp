@@ -68,8 +68,11 @@ bool app_start_program(App &app, const std::string &exe, const std::string &args
     std::memcpy(line.get(), cmd.c_str(), cmd.size() + 1);
     std::string env = extraEnv ? environment_with(extraEnv) : std::string();
     if (!CreateProcessA(exe.c_str(), line.get(), nullptr, nullptr, FALSE, 0,
-                        extraEnv ? const_cast<char *>(env.data()) : nullptr, nullptr, &si, &app.pi))
+                        extraEnv ? const_cast<char *>(env.data()) : nullptr, nullptr, &si, &app.pi)) {
+        std::printf("  start: CreateProcess of %s failed with error %lu\n", exe.c_str(), GetLastError());
+        std::fflush(stdout);
         return false;
+    }
     s_started.push_back({app.pi, exe == g_tolvikExe, false});
     return true;
 }
@@ -93,10 +96,20 @@ bool app_start_main(App &app, DWORD timeoutMs, const char *extraEnv)
 {
     if (!app_start(app, extraEnv))
         return false;
+    const char *missing = nullptr;
     if (!wait_until([&] { return (app.main = find_main_window(app.pi.dwProcessId)) != nullptr; }, timeoutMs))
-        return false;
+        missing = "no main window";
     // The initialisation ends by collapsing the window to a tool window; wait for that.
-    return wait_until([&] { return (GetWindowLongA(app.main, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0; }, timeoutMs);
+    else if (!wait_until([&] { return (GetWindowLongA(app.main, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0; }, timeoutMs))
+        missing = "the main window never collapsed";
+    if (!missing)
+        return true;
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(app.pi.hProcess, &code);
+    std::printf("  start: %s after %lu ms (process %lu, %s %lu)\n", missing, timeoutMs, app.pi.dwProcessId,
+                code == STILL_ACTIVE ? "running, code" : "ended with", code);
+    std::fflush(stdout);
+    return false;
 }
 
 long app_wait_exit(App &app, DWORD timeoutMs)

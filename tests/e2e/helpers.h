@@ -176,8 +176,17 @@ inline bool wait_gone(HWND window, DWORD timeoutMs = 5000)
 // later.
 inline bool start_in_tray(App &app, const char *extraEnv = nullptr)
 {
-    return app_start_main(app, 15000, extraEnv) && WaitForInputIdle(app.pi.hProcess, 15000) == 0 &&
-           sync(app.main) && wait_hidden(app.main);
+    if (!app_start_main(app, 15000, extraEnv))
+        return false;
+    const char *missing = WaitForInputIdle(app.pi.hProcess, 15000) != 0 ? "never idle"
+                          : !sync(app.main)                             ? "its window does not answer"
+                          : !wait_hidden(app.main)                      ? "its window never hid"
+                                                                        : nullptr;
+    if (missing) {
+        std::printf("  start: Tolvik (process %lu) started, but %s\n", app.pi.dwProcessId, missing);
+        std::fflush(stdout);
+    }
+    return !missing;
 }
 
 inline bool full_frame(HWND main)
