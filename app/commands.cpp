@@ -122,17 +122,18 @@ static void select_message_text()
 }
 
 // Reply: Sender mode, the message's sender as the recipient line, the message edit ready for the
-// answer. Nothing for an index off the list.
-static void reply_to(HWND hwnd, int index)
+// answer. Nothing for an index off the list (false).
+static bool reply_to(HWND hwnd, int index)
 {
     std::string from;
     if (!incoming_sender(index, from))
-        return;
+        return false;
     enter_sender_mode(hwnd);
     SetWindowTextA(g_main.recipient, from.c_str());
     compose_line_settled();
     compose_load_sent();
     select_message_text();
+    return true;
 }
 
 // A Reply in the Message View answers the message it showed, and the window comes forward.
@@ -141,9 +142,10 @@ void main_view(HWND hwnd)
     int index;
     if (!view_message(hwnd, index))
         return;
-    reply_to(hwnd, index);
-    compose_load_sent();
-    select_message_text();
+    if (!reply_to(hwnd, index)) { // the view showed no message: the message edit still gets the focus
+        compose_load_sent();
+        select_message_text();
+    }
     tray_bring_forward(hwnd);
 }
 
