@@ -288,22 +288,38 @@ bool incoming_menu_open()
     return s_menuOpen;
 }
 
-// Every selection change comes here, several for one capture: a button is only touched when
-// its state changes (enabling costs a round trip to the window server even then).
-static void enable_button(int id, bool enable)
+// The buttons that act on the list, looked up once: they live as long as the main window, and a
+// lookup asks the window server, several times for every message filed.
+enum ListButton { kReply, kView, kDelete, kDeleteAll, kListButtons };
+
+static HWND list_button(ListButton which)
 {
-    HWND button = GetDlgItem(g_main.window, id);
+    static const int ids[kListButtons] = {IDC_REPLY, IDC_VIEW, IDC_DELETE, IDC_DELETEALL};
+    static HWND owner, buttons[kListButtons];
+    if (owner != g_main.window) {
+        owner = g_main.window;
+        for (int i = 0; i < kListButtons; ++i)
+            buttons[i] = GetDlgItem(owner, ids[i]);
+    }
+    return buttons[which];
+}
+
+static void enable_button(ListButton which, bool enable)
+{
+    HWND button = list_button(which);
     if (!IsWindowEnabled(button) != !enable)
         EnableWindow(button, enable);
 }
 
+// Every selection change comes here, several for one capture: a button is only touched when
+// its state changes (enabling costs a round trip to the window server even then).
 void incoming_buttons_update()
 {
     bool selected = selected_count() > 0;
-    enable_button(IDC_REPLY, selected);
-    enable_button(IDC_VIEW, selected);
-    enable_button(IDC_DELETE, selected);
-    enable_button(IDC_DELETEALL, incoming_count() > 0);
+    enable_button(kReply, selected);
+    enable_button(kView, selected);
+    enable_button(kDelete, selected);
+    enable_button(kDeleteAll, incoming_count() > 0);
 }
 
 bool incoming_double_click(const NMHDR *header)
