@@ -25,7 +25,7 @@ static void add_window(TitleCache &cache, std::uintptr_t window, TitleMatch matc
 {
     std::uint32_t slot = cache.nextSlot;
     cache.nextSlot = (slot + 1) % kRefreshTicks;
-    cache.windows.emplace(window, TitleCache::Entry{cache.tick, cache.tick, cache.nextOrder++, slot, match, false});
+    cache.windows.emplace(window, TitleCache::Entry{cache.tick, cache.tick, cache.nextOrder++, slot, match, false, 0});
 }
 
 bool title_cache_needs_read(TitleCache &cache, std::uintptr_t window)
@@ -73,8 +73,10 @@ std::vector<std::uintptr_t> title_cache_popups(const TitleCache &cache)
 void title_cache_mark_taken(TitleCache &cache, std::uintptr_t window)
 {
     auto it = cache.windows.find(window);
-    if (it != cache.windows.end())
+    if (it != cache.windows.end()) {
         it->second.taken = true;
+        it->second.takenTick = cache.tick;
+    }
 }
 
 bool title_cache_taken(const TitleCache &cache, std::uintptr_t window)
@@ -106,6 +108,9 @@ void title_cache_end(TitleCache &cache)
 {
     if (!title_cache_full_scan(cache))
         return;
-    for (auto it = cache.windows.begin(); it != cache.windows.end();)
-        it = it->second.seenTick == cache.tick ? std::next(it) : cache.windows.erase(it);
+    for (auto it = cache.windows.begin(); it != cache.windows.end();) {
+        const TitleCache::Entry &e = it->second;
+        bool keep = e.seenTick == cache.tick || (e.taken && cache.tick - e.takenTick <= kRefreshTicks);
+        it = keep ? std::next(it) : cache.windows.erase(it);
+    }
 }

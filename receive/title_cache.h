@@ -29,6 +29,7 @@ struct TitleCache {
         std::uint32_t slot;      // an old window is read on the ticks where tick % kRefreshTicks == slot
         TitleMatch match;
         bool taken;              // filed (or found a duplicate) and sent WM_CLOSE
+        std::uint64_t takenTick; // the tick it was marked taken in
     };
     std::unordered_map<std::uintptr_t, Entry> windows;
     std::uint64_t tick = 0;
@@ -77,7 +78,9 @@ void title_cache_hinted(TitleCache &cache, std::uintptr_t window, TitleMatch mat
 // A hint took no popup: it counts against this tick's share.
 void title_cache_hint_missed(TitleCache &cache);
 
-// Ends a tick: after a full scan, the windows it did not meet are forgotten.
+// Ends a tick: after a full scan, the windows it did not meet are forgotten, but for a popup
+// taken since the full scan before: a hinted popup may be a window no listing meets (the
+// message service keeps it message-only until it shows it), and its mark must outlast it.
 void title_cache_end(TitleCache &cache);
 
 #endif

@@ -124,10 +124,13 @@ TEST(TitleCache, PopupsInLookupOrderTakenOnesKeptGoneOnesForgotten)
     EXPECT_TRUE(title_cache_taken(c, 0x40));
     EXPECT_FALSE(title_cache_taken(c, 0x4c));
 
-    // 0x40 closes: the next full scan forgets it; a window that reuses its handle is new.
+    // 0x40 closes: a full scan forgets it once a whole second has passed since it was taken; a
+    // window that reuses its handle is new.
     world.windows = {0x44, 0x48, 0x4c};
-    while (!title_cache_full_scan(c))
-        tick(c, world);
+    for (int scans = 0; scans < 2; ++scans)
+        do
+            tick(c, world);
+        while (!title_cache_full_scan(c));
     EXPECT_EQ(title_cache_popups(c), (std::vector<std::uintptr_t>{0x44, 0x4c}));
     EXPECT_EQ(c.windows.size(), 3u);
     world.windows.push_back(0x40);
@@ -156,4 +159,8 @@ TEST(TitleCache, HintsThatTakeNothingAreHeededAFewPerTickAndNeverForATakenPopup)
     EXPECT_EQ(title_cache_popups(c), std::vector<std::uintptr_t>{0x64});
     title_cache_mark_taken(c, 0x64);
     EXPECT_FALSE(title_cache_hint_wanted(c, 0x64));
+    // No listing meets it (a message-only window): the next full scan keeps its mark.
+    while (!title_cache_full_scan(c))
+        tick(c, world);
+    EXPECT_TRUE(title_cache_taken(c, 0x64));
 }
