@@ -36,8 +36,11 @@ bool popups_open(ServiceShared &s, HINSTANCE inst);
 // nothing was handed over: Full or ShareUsed as the room says, or Full when the window does not take it.
 RoomVerdict popup_post(ServiceShared &s, uint32_t source, const std::string &text);
 
-// Tells a Tolvik running in this session that popup holds its text now; false when none was told.
-bool popup_hint(HWND popup);
+// The main window of a Tolvik running in this session, to be told of popups; nullptr when none runs.
+HWND hint_target();
+
+// Tells that Tolvik that popup holds its text now; false when it could not be told.
+bool popup_hint(HWND tolvik, HWND popup);
 
 // Runs the user-interface thread until WM_CLOSE reaches the window.
 void popups_run(ServiceShared &s);

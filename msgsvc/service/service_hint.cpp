@@ -11,7 +11,7 @@ namespace msgsvc {
 // Tolvik's main window, read from the slot of its single-instance memory; nullptr when no Tolvik runs here. The
 // memory is opened for each popup and closed again: held open, it would make the next Tolvik believe that one
 // runs already.
-static HWND tolvik_window()
+HWND hint_target()
 {
     HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, kInstanceMemoryName);
     if (!mapping)
@@ -25,10 +25,9 @@ static HWND tolvik_window()
     return window;
 }
 
-bool popup_hint(HWND popup)
+bool popup_hint(HWND tolvik, HWND popup)
 {
     static const UINT message = RegisterWindowMessageA(kPopupReadyMessage);
-    HWND tolvik = tolvik_window();
     return message && tolvik && PostMessageA(tolvik, message, reinterpret_cast<WPARAM>(popup), 0);
 }
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <deque>
 #include <map>
+#include <set>
 #include <string>
 
 namespace msgsvc {
@@ -50,13 +51,15 @@ void release_place(uint32_t source)
 struct PopupSide {
     ServiceShared *shared = nullptr;
     std::map<HWND, uint32_t> open;  // each popup and the source of its message
+    std::set<HWND> spent;           // popups taken before they were shown, to be destroyed when there is time
     unsigned shown = 0;             // popups shown so far (not those Tolvik took first), for their cascade position
 };
 
 struct PopupInit {
     PopupSide *side;
     const std::string *text;
-    bool hinted;  // a Tolvik was told of the popup
+    HWND tolvik;  // the Tolvik to tell of the popup, or nullptr
+    bool hinted;  // that Tolvik was told of it
 };
 
 // Sizes the popup to its text, at most 420 pixels wide with long words broken (as the static draws them, with
@@ -104,12 +107,15 @@ void on_popup_init(HWND dlg, PopupInit &init)
                     80, 24, dlg, reinterpret_cast<HMENU>(IDOK), inst, nullptr);
     CreateWindowExA(0, "Static", init.text->c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, 0,
                     0, 200, 40, dlg, reinterpret_cast<HMENU>(0xFFFF), inst, nullptr);
-    init.hinted = popup_hint(dlg);  // ready: title, OK button first, then the text
+    init.hinted = popup_hint(init.tolvik, dlg);  // ready: title, OK button first, then the text
 }
 
-// Fonts, size, place and focus, then on the screen: what a popup needs only once it is shown.
+// Fonts, size, place and focus, then on the screen: what a popup needs only once it is shown. A popup made
+// for a Tolvik to take is a message-only window until then; here it joins the desktop's windows.
 void present_popup(PopupSide &side, HWND dlg)
 {
+    if (GetAncestor(dlg, GA_PARENT) != GetDesktopWindow())
+        SetParent(dlg, nullptr);
     HWND ok = GetDlgItem(dlg, IDOK), text = GetDlgItem(dlg, 0xFFFF);
     const HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     SendMessageA(ok, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -133,6 +139,23 @@ void on_popup_destroy(HWND dlg)
     side->open.erase(it);
 }
 
+// A popup closed before it was shown has only ever been a window holding a text: its place goes back at once,
+// and the window is destroyed when no message waits for the thread. Destroying is a good part of what a popup
+// costs, and in a burst of messages the places are what counts.
+void close_popup(HWND dlg)
+{
+    PopupSide *side = reinterpret_cast<PopupSide *>(GetWindowLongPtrA(dlg, DWLP_USER));
+    if (side && side->spent.count(dlg))
+        return;
+    if (!side || IsWindowVisible(dlg) || !side->open.count(dlg)) {
+        DestroyWindow(dlg);
+        return;
+    }
+    KillTimer(dlg, kShowTimer);
+    on_popup_destroy(dlg);
+    side->spent.insert(dlg);
+}
+
 INT_PTR CALLBACK popup_proc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
@@ -141,10 +164,10 @@ INT_PTR CALLBACK popup_proc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
         return FALSE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)
-            DestroyWindow(dlg);
+            close_popup(dlg);
         return TRUE;
     case WM_CLOSE:
-        DestroyWindow(dlg);
+        close_popup(dlg);
         return TRUE;
     case WM_TIMER:
         if (wParam == kShowTimer) {
@@ -173,9 +196,12 @@ void show_popup(PopupSide &side, const Handed &handed)
     tpl.t.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFOREGROUND;
     tpl.t.cx = 200;
     tpl.t.cy = 80;
-    PopupInit init{&side, &text, false};
-    HWND dlg = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), &tpl.t, nullptr, popup_proc,
-                                          reinterpret_cast<LPARAM>(&init));
+    // A popup that a Tolvik will most likely take before it is drawn is made message-only: a top-level window
+    // costs the window system (and a desktop's taskbar) far more to make and destroy, and in a burst that cost
+    // is what limits how many messages the service can take. Tolvik finds it by the handle it is told.
+    PopupInit init{&side, &text, hint_target(), false};
+    HWND dlg = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), &tpl.t, init.tolvik ? HWND_MESSAGE : nullptr,
+                                          popup_proc, reinterpret_cast<LPARAM>(&init));
     if (!dlg) {
         log_line(side.shared->cfg, "could not show a popup: error %lu", GetLastError());
         release_place(handed.source);
@@ -238,6 +264,10 @@ bool popups_open(ServiceShared &s, HINSTANCE inst)
     wc.lpszClassName = kWindowClass;
     RegisterClassA(&wc);
     s.window = CreateWindowExA(0, kWindowClass, kWindowClass, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, inst, nullptr);
+    // A hidden top-level window that lives as long as the thread: when a thread's last top-level window goes,
+    // Wine tears down the thread's default IME window and builds it again with the next one, which more than
+    // doubled what each popup cost.
+    CreateWindowExA(WS_EX_TOOLWINDOW, "Static", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, inst, nullptr);
     return s.window != nullptr;
 }
 
@@ -267,7 +297,15 @@ void popups_run(ServiceShared &s)
     side.shared = &s;
     SetWindowLongPtrA(s.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&side));
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    for (;;) {
+        if (!side.spent.empty() && !PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            HWND dlg = *side.spent.begin();
+            side.spent.erase(side.spent.begin());
+            DestroyWindow(dlg);
+            continue;
+        }
+        if (GetMessageA(&msg, nullptr, 0, 0) <= 0)
+            break;
         HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
         if (root && side.open.count(root) && IsDialogMessageA(root, &msg))
             continue;
@@ -277,6 +315,8 @@ void popups_run(ServiceShared &s)
     // Popups still open outlive `side` until the process ends.
     for (const auto &popup : side.open)
         SetWindowLongPtrA(popup.first, DWLP_USER, 0);
+    for (HWND popup : side.spent)
+        SetWindowLongPtrA(popup, DWLP_USER, 0);
     SetWindowLongPtrA(s.window, GWLP_USERDATA, 0);
 }
 

@@ -8,8 +8,10 @@
 //            - Tolvik files exactly those messages, each with its From and To columns and its text after the
 //              header (the Russian header with PEER_RUSSIAN), and no Messenger popup is left open.
 //   poke:    - another program posts the service's window every application message with junk parameters.
-//   popup:   PEER_WAIT (s) - the one Messenger popup open lies, OK button included, within the work area; it is
-//              answered with OK.
+//   popup:   PEER_WAIT (s), PEER_UNTAKEN (a text) - the one Messenger popup open lies, OK button included, within
+//              the work area; it is answered with OK. With PEER_UNTAKEN, a Tolvik that does not monitor runs and
+//              sends that text to PEER_TO first: the service tells it of the popup, and shows the popup itself when
+//              it is not taken.
 #include "tests/e2e/check.h"
 #include "tests/e2e/harness.h"
 
@@ -109,12 +111,9 @@ bool inside(const RECT &inner, const RECT &outer)
 
 } // namespace
 
-E2E_TEST(peer, send)
+// Tolvik sends text to `to`; its send log must say `expect`.
+static void send_with(App &app, const std::string &to, const std::string &text, const std::string &expect)
 {
-    const std::string to = env("PEER_TO"), text = unescape(env("PEER_TEXT")), expect = env("PEER_EXPECT", "Done");
-    REQUIRE_MSG(!to.empty(), "PEER_TO is not set");
-    App app;
-    REQUIRE(app_start_main(app));
     HWND recipient = GetDlgItem(app.main, IDC_RECIPIENT);
     SetWindowTextA(recipient, to.c_str());
     send_command(app.main, IDC_RECIPIENT, CBN_SELCHANGE, recipient);
@@ -128,6 +127,15 @@ E2E_TEST(peer, send)
     CHECK_EQ_STR(lv_text(log, 0, 0), to + " - " + expect);
     CHECK_EQ_INT(lv_image(log, 0), expect == "Done" ? 0 : 1);
     CHECK_EQ_STR(item_text(app.main, IDC_STATUS), expect == "Done" ? "Last send successful." : expect);
+}
+
+E2E_TEST(peer, send)
+{
+    const std::string to = env("PEER_TO"), text = unescape(env("PEER_TEXT")), expect = env("PEER_EXPECT", "Done");
+    REQUIRE_MSG(!to.empty(), "PEER_TO is not set");
+    App app;
+    REQUIRE(app_start_main(app));
+    send_with(app, to, text, expect);
 }
 
 E2E_TEST(peer, receive)
@@ -194,8 +202,15 @@ E2E_TEST(peer, poke)
 E2E_TEST(peer, popup)
 {
     const DWORD waitMs = static_cast<DWORD>(std::atoi(env("PEER_WAIT", "20").c_str())) * 1000;
+    App app;
+    if (!env("PEER_UNTAKEN").empty()) {
+        reg_set_dword(nullptr, "Monitor", 0);
+        REQUIRE(app_start_main(app));
+        send_with(app, env("PEER_TO"), env("PEER_UNTAKEN"), "Done");
+    }
     REQUIRE_MSG(wait_until([] { return open_popups() == 1; }, waitMs), "%d popups open", open_popups());
     HWND popup = popups()[0];
+    CHECK_MSG(IsWindowVisible(popup), "the popup is not shown");
     HWND ok = GetWindow(popup, GW_CHILD);
     RECT work, box, button;
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);

@@ -296,6 +296,9 @@ check "BOB's Tolvik files only the proper messages" expect_messages BOB "HOSTILE
 # ---- Other programs on BOB's desktop ----------------------------------------------------------------------
 check "a word of 900 letters reaches BOB" peer_says ok --bind 127.0.0.12 --text "$(printf 'w%.0s' $(seq 1 900))"
 check "... its popup lies within the work area, OK button included" peer_case BOB popup PEER_WAIT=20
+printf '127.0.0.3 BOB\r\n' >>"$(prefix_of BOB)/drive_c/tolvik/lmhosts" # BOB writes to itself
+check "with a Tolvik that does not monitor, a popup it was told of is shown all the same" \
+    peer_case BOB popup PEER_WAIT=20 PEER_TO=BOB PEER_UNTAKEN='shown all the same'
 check "a program posts junk to the message service's window" peer_case BOB poke
 check "... and the service goes on" peer_says ok --bind 127.0.0.12 --text 'after the junk'
 
