@@ -365,7 +365,9 @@ E2E_TEST(bench_service, hinted_against_timer)
     LoadResult burst[2], ingest[2];
     for (int hinted : {0, 1}) {
         slot.hinted(hinted);
+        settle_desktop();
         burst[hinted] = send_load(hinted ? "hinted burst" : "timer burst", 300, 16, 1 + hinted, false, r.list);
+        settle_desktop();
         ingest[hinted] =
             send_load(hinted ? "hinted ingest" : "timer ingest", sustainedCount, 8, 4 + hinted, true, r.list);
     }

@@ -127,3 +127,16 @@ double linux_cpu_ms(const char *wanted)
     return result;
 }
 
+void settle_desktop(double timeoutMs)
+{
+    auto busy = [] { return linux_cpu_ms("explorer.exe") + linux_cpu_ms("wineserver"); };
+    double t0 = now_ms(), last = busy();
+    // Quiet: at most a tick of CPU (10 ms) in each of three 200 ms spells in a row.
+    for (int quiet = 0; quiet < 3 && now_ms() - t0 < timeoutMs;) {
+        Sleep(200);
+        double b = busy();
+        quiet = b - last <= 10 ? quiet + 1 : 0;
+        last = b;
+    }
+}
+

@@ -17,5 +17,9 @@ std::vector<HWND> make_fillers(int n);         // n hidden top-level windows
 double percentile(std::vector<double> v, double p);
 // CPU milliseconds of this prefix's Linux process whose name starts with `comm`; -1 if unknown.
 double linux_cpu_ms(const char *comm);
+// Waits, at most timeoutMs, until this prefix's desktop process and Wine server are quiet: the
+// desktop works off the windows of a load well after the load has ended, and the next load
+// should not pay for that.
+void settle_desktop(double timeoutMs = 20000);
 
 #endif
