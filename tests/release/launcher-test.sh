@@ -151,10 +151,16 @@ check "and no prefix is made" test ! -e "$PREFIX"
 
 echo "== first run"
 ME=$(id -un | cut -c1-15)
+# A script's tolvik send at the moment of the first start: whichever launcher sets the prefix up,
+# the other waits for it.
+"$LAUNCHER" send "$ME" -m 'during the set-up' >"$WORK/early-send.log" 2>&1 &
+EARLY_PID=$!
 run_launcher "$WORK/run1.log" "a message to $ME (oneself) arrives in Tolvik" \
     env WINEPREFIX="$PREFIX" "$WINE64" "$PROBE" send "$ME" 'Hello me' 60000
 check_eq "the launcher's exit status is Tolvik's" "$LAUNCHER_RC" 0
-check "it says it sets up" grep -q 'first run' "$WORK/run1.log"
+wait "$EARLY_PID"
+check "a tolvik send started with it answers for $ME" grep -q "^${ME^^} - " "$WORK/early-send.log"
+check "it says it sets up" grep -q 'first run' "$WORK/run1.log" "$WORK/early-send.log"
 check "the prefix exists" test -f "$PREFIX/system.reg"
 check "the network provider is registered" grep -q '"ProviderOrder"="TolvikNP"' "$PREFIX/system.reg"
 check "the network provider is in place" cmp -s "$APP/tolviknp.dll" "$BUILD/tolviknp.dll"
