@@ -208,9 +208,10 @@ E2E_TEST(peer, popup)
         REQUIRE(app_start_main(app));
         send_with(app, env("PEER_TO"), env("PEER_UNTAKEN"), "Done");
     }
-    REQUIRE_MSG(wait_until([] { return open_popups() == 1; }, waitMs), "%d popups open", open_popups());
+    // The service lists a popup a moment before it shows it (placing it first): wait until it is on the screen.
+    REQUIRE_MSG(wait_until([] { return open_popups() == 1 && IsWindowVisible(popups()[0]); }, waitMs),
+                "%d popups open, none of them shown", open_popups());
     HWND popup = popups()[0];
-    CHECK_MSG(IsWindowVisible(popup), "the popup is not shown");
     HWND ok = GetWindow(popup, GW_CHILD);
     RECT work, box, button;
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
